@@ -1,0 +1,90 @@
+#include "LogWriter.h"
+
+#include "ConfigStore.h"
+
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QTextStream>
+
+namespace {
+
+QMutex &logMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+std::function<QDateTime()> &logClock()
+{
+    static std::function<QDateTime()> clock;
+    return clock;
+}
+
+QDateTime now()
+{
+    const auto &clock = logClock();
+    return clock ? clock() : QDateTime::currentDateTime();
+}
+
+QString labelFor(QtMsgType type)
+{
+    switch (type) {
+    case QtDebugMsg:
+        return QStringLiteral("Debug:");
+    case QtWarningMsg:
+        return QStringLiteral("Warning:");
+    case QtCriticalMsg:
+        return QStringLiteral("Critical:");
+    case QtFatalMsg:
+        return QStringLiteral("Fatal:");
+    case QtInfoMsg:
+        break;
+    }
+    return QString();
+}
+
+// Set while this thread is inside the handler. Anything the file layer reports
+// from in there would come straight back here; it is dropped instead.
+thread_local bool insideHandler = false;
+
+} // namespace
+
+QString formatLogLine(QtMsgType type, const QDateTime &stamp, const QString &message)
+{
+    const QString time = stamp.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss "));
+    const QString prefix = QStringLiteral("(%1)").arg(time);
+    // One placeholder at a time, the message last, so a "%1" in it stays as it is.
+    return QStringLiteral("%1 %2 %3").arg(prefix).arg(labelFor(type)).arg(message);
+}
+
+QString logFilePath(const QDate &day)
+{
+    return configDirectory() + QLatin1Char('/') + day.toString(QStringLiteral("yyyy-MM-dd"))
+        + QStringLiteral(".txt");
+}
+
+void setLogClock(std::function<QDateTime()> clock)
+{
+    QMutexLocker lock(&logMutex());
+    logClock() = std::move(clock);
+}
+
+void logMessageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (insideHandler)
+        return;
+    insideHandler = true;
+    {
+        QMutexLocker lock(&logMutex());
+        const QString line = formatLogLine(type, now(), message);
+        QFile file(logFilePath(now().date()));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            QTextStream stream(&file);
+            stream << line << "\r\n";
+            stream.flush();
+            file.close();
+        }
+    }
+    insideHandler = false;
+}
