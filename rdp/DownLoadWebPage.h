@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QStringList>
+#include <QWebEnginePage>
+
+class QWebEngineDownloadItem;
+
+// The page behind the portal view. Every download is taken to be an RDP
+// connection file: it is saved as tmp.rdp in the temporary directory and, once
+// finished, opened in a FreeRDP client started as a child process of the page.
+// A navigation to an address ending in "abouttarsen" is the portal's way of
+// saying goodbye: it is dropped and exitFromPage() is emitted instead.
+class DownLoadWebPage : public QWebEnginePage
+{
+    Q_OBJECT
+
+public:
+    explicit DownLoadWebPage(QObject *parent = nullptr);
+    ~DownLoadWebPage() override;
+
+    // Path of the latest download's file; empty until the first download.
+    QString downloadedFilePath() const { return rdpFilePath; }
+
+    // Appends the FreeRDP options for the connection file at path.
+    void convertRdpFile(const QByteArray &path, QStringList &arguments) const;
+
+    // Starts a client on the latest download. Connected to each download's finished().
+    void launchFreeRdp();
+
+    // True for the portal's exit address.
+    static bool isExitAddress(const QUrl &url);
+
+    // The client looked for in the current working directory.
+    static QString freeRdpProgram();
+
+    // The argument list as it may be written to the log: secrets masked.
+    static QStringList argumentsForLog(const QStringList &arguments);
+
+signals:
+    void exitFromPage();
+
+protected:
+    bool certificateError(const QWebEngineCertificateError &error) override;
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+
+private:
+    void onDownloadRequested(QWebEngineDownloadItem *item);
+
+    QString rdpFilePath;
+};

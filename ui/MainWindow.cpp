@@ -1,0 +1,341 @@
+#include "MainWindow.h"
+#include "ui_MainWindow.h"
+
+#include "ConfigStore.h"
+#include "ControlData.h"
+#include "DownLoadWebPage.h"
+#include "IdentityCheck.h"
+#include "MessageBox.h"
+#include "PortalSignIn.h"
+#include "QProgressIndicator.h"
+#include "TerminalIdentity.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDebug>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPushButton>
+#include <QSslConfiguration>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+namespace {
+
+const QString languageKey = QStringLiteral("language");
+
+bool englishSelected()
+{
+    return settingToInt(readSetting(languageKey, QStringLiteral("0"))) == 1;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    loadTranslators();
+    ui->setupUi(this);
+    setWindowTitle(QStringLiteral("VelmoClient_V2.1"));
+    setObjectName(QStringLiteral("mainWindow"));
+    setStyleSheet(QStringLiteral("#mainWindow{border-image:url(:/resource/background-oem.png);}"));
+    buildLoginForm();
+
+    connect(configButton, SIGNAL(clicked()), this, SLOT(on_config()));
+    connect(loginButton, SIGNAL(clicked()), this, SLOT(on_Login()));
+    connect(languageBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+        &MainWindow::languageIndexChanged);
+
+    if (isFlagSet(readSetting(QStringLiteral("autologin"), QString())))
+        on_Login();
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::buildLoginForm()
+{
+    userEdit = new QLineEdit;
+    userEdit->setObjectName(QStringLiteral("userEdit"));
+    userEdit->setMaxLength(20);
+    userEdit->setPlaceholderText(tr("用户名："));
+
+    passwordEdit = new QLineEdit;
+    passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
+    passwordEdit->setEchoMode(QLineEdit::Password);
+    passwordEdit->setMaxLength(20);
+    passwordEdit->setPlaceholderText(tr("密　码："));
+
+    autoLoginBox = new QCheckBox(tr("自动登录"));
+    autoLoginBox->setObjectName(QStringLiteral("autoLoginBox"));
+    autoLoginBox->setChecked(isFlagSet(readSetting(QStringLiteral("autologin"), QString())));
+
+    recordPassBox = new QCheckBox(tr("记住密码"));
+    recordPassBox->setObjectName(QStringLiteral("recordPassBox"));
+    if (isFlagSet(readSetting(QStringLiteral("recordpass"), QString()))) {
+        recordPassBox->setChecked(true);
+        userEdit->setText(readSetting(QStringLiteral("user"), QString()));
+        passwordEdit->setText(readSetting(QStringLiteral("password"), QString()));
+    }
+
+    loginButton = new QPushButton(tr("登录"));
+    loginButton->setObjectName(QStringLiteral("loginButton"));
+    configButton = new QPushButton(tr("设置"));
+    configButton->setObjectName(QStringLiteral("configButton"));
+
+    languageBox = new QComboBox;
+    languageBox->setObjectName(QStringLiteral("languageBox"));
+    languageBox->addItem(QStringLiteral("中文"));
+    languageBox->addItem(QStringLiteral("English"));
+    languageBox->setCurrentIndex(settingToInt(readSetting(languageKey, QStringLiteral("0"))));
+
+    auto *topRow = new QHBoxLayout;
+    topRow->addStretch();
+    topRow->addWidget(configButton);
+    topRow->addWidget(languageBox);
+    topRow->addSpacerItem(new QSpacerItem(20, 20, QSizePolicy::Minimum, QSizePolicy::Minimum));
+
+    auto *userRow = new QHBoxLayout;
+    userRow->addWidget(userEdit);
+    userRow->addWidget(autoLoginBox);
+
+    auto *passwordRow = new QHBoxLayout;
+    passwordRow->addWidget(passwordEdit);
+    passwordRow->addWidget(recordPassBox);
+
+    auto *formColumn = new QVBoxLayout;
+    formColumn->addLayout(userRow);
+    formColumn->addLayout(passwordRow);
+    formColumn->addWidget(loginButton);
+
+    auto *centreRow = new QHBoxLayout;
+    centreRow->addStretch();
+    centreRow->addLayout(formColumn);
+    centreRow->addStretch();
+
+    auto *outerColumn = new QVBoxLayout;
+    outerColumn->addLayout(topRow);
+    outerColumn->addStretch();
+    outerColumn->addLayout(centreRow);
+    outerColumn->addStretch();
+
+    loginWidget = new QWidget(this);
+    loginWidget->setObjectName(QStringLiteral("loginWidget"));
+    setCentralWidget(loginWidget);
+    loginWidget->setLayout(outerColumn);
+}
+
+// Language switching
+
+void MainWindow::loadTranslators()
+{
+    englishTranslator.load(QStringLiteral(":/lang_English.qm"));
+    chineseTranslator.load(QStringLiteral(":/lang_Chinese.qm"));
+    if (englishSelected())
+        QApplication::installTranslator(&englishTranslator);
+    else
+        QApplication::installTranslator(&chineseTranslator);
+    urlDialog.retranslate();
+}
+
+void MainWindow::languageIndexChanged(int index)
+{
+    if (index == 1) {
+        QApplication::removeTranslator(&chineseTranslator);
+        QApplication::installTranslator(&englishTranslator);
+    } else {
+        QApplication::removeTranslator(&englishTranslator);
+        QApplication::installTranslator(&chineseTranslator);
+    }
+    ui->retranslateUi(this);
+    urlDialog.retranslate();
+    retranslateLogin();
+    writeSetting(languageKey, index == 1 ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void MainWindow::retranslateLogin()
+{
+    userEdit->setPlaceholderText(tr("用户名："));
+    autoLoginBox->setText(tr("自动登录"));
+    passwordEdit->setPlaceholderText(tr("密　码："));
+    recordPassBox->setText(tr("记住密码"));
+    loginButton->setText(tr("登录"));
+    configButton->setText(tr("设置"));
+    setWindowTitle(QStringLiteral("VelmoClient_V2.1"));
+}
+
+void MainWindow::on_config()
+{
+    urlDialog.setModal(true);
+    urlDialog.show();
+}
+
+// Identity check
+
+void MainWindow::on_Login()
+{
+    const QString user = userEdit->text();
+    const QString password = passwordEdit->text();
+    const bool remember = recordPassBox->isChecked();
+    writeSetting(QStringLiteral("user"), remember ? user : QString());
+    writeSetting(QStringLiteral("password"), remember ? password : QString());
+    writeSetting(QStringLiteral("recordpass"), remember ? QStringLiteral("1") : QStringLiteral("0"));
+    writeSetting(QStringLiteral("autologin"), autoLoginBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+
+    const QString address = urlDialog.serverAddress;
+    if (address.isEmpty()) {
+        MessageBox::about(tr("错误"), tr("服务器地址不能为空"));
+        return;
+    }
+
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+
+    auto *manager = new QNetworkAccessManager(this);
+    QNetworkRequest request;
+    request.setSslConfiguration(tls);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    request.setUrl(QUrl(identityCheckUrl(address), QUrl::TolerantMode));
+    connect(manager, &QNetworkAccessManager::finished, this, &MainWindow::ResponseUrl);
+    manager->get(request);
+}
+
+void MainWindow::ResponseUrl(QNetworkReply *reply)
+{
+    const QByteArray body = reply->readAll();
+    // Each check has its own manager; both go once the answer is read.
+    reply->deleteLater();
+    if (reply->manager() && reply->manager()->parent() == this)
+        reply->manager()->deleteLater();
+
+    qDebug() << QString::fromUtf8(body);
+    if (isIdentityReply(body)) {
+        initWebView();
+        return;
+    }
+    MessageBox::about(QStringLiteral("错误"), tr("请检查服务器地址"));
+}
+
+// Portal view
+
+void MainWindow::initWebView()
+{
+    // A page left over from an earlier check would answer every download too.
+    if (portalPage) {
+        portalPage->disconnect(this);
+        portalPage->profile()->disconnect(portalPage);
+        portalPage->deleteLater();
+    }
+    if (portalView)
+        portalView->disconnect(this);
+
+    portalView = new QWebEngineView(this);
+    portalPage = new DownLoadWebPage(this);
+    connect(portalPage, SIGNAL(exitFromPage()), this, SLOT(doExit()));
+    portalView->setPage(portalPage);
+    portalView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(portalView, &QWebEngineView::loadFinished, this, &MainWindow::finishedWeb);
+    portalPage->profile()->setHttpAcceptLanguage(
+        englishSelected() ? QStringLiteral("en-US,en,*") : QStringLiteral("zh-CN,zh,*"));
+
+    indicator = new QProgressIndicator(this);
+    indicator->setColor(Qt::red);
+    indicator->startAnimation();
+
+    auto *indicatorRow = new QHBoxLayout;
+    indicatorRow->addStretch();
+    indicatorRow->addWidget(indicator);
+    indicatorRow->addStretch();
+
+    overlayWidget = new QWidget(this);
+    overlayWidget->setLayout(indicatorRow);
+    overlayWidget->setAttribute(Qt::WA_TranslucentBackground, true);
+
+    portalWidget = new QWidget(this);
+    stackLayout = new QStackedLayout;
+    stackLayout->setStackingMode(QStackedLayout::StackAll);
+    stackLayout->addWidget(loginWidget);
+    stackLayout->addWidget(portalView);
+    stackLayout->addWidget(overlayWidget);
+    portalWidget->setLayout(stackLayout);
+    setCentralWidget(portalWidget);
+
+    ControlData controlData;
+    controlData.serverAddress = urlDialog.serverAddress;
+    controlData.serialId = serialIdNotGiven;
+    const QString user = userEdit->text();
+    const QString password = passwordEdit->text();
+    controlData.userName = encodeCredential(user);
+    controlData.userPassword = encodeCredential(password);
+    loadPortalPage(controlData);
+}
+
+void MainWindow::loadPortalPage(ControlData &controlData)
+{
+    qDebug() << "controlData.useJsLoad =" << false;
+    if (controlData.serialId == serialIdNotGiven)
+        controlData.serialId = getSerialId();
+    const QString sid = encodeSerialId(controlData.serialId);
+    qDebug() << QString(QStringLiteral("serial id = ") + controlData.serialId);
+    qDebug() << QString(QStringLiteral("decryped serial id = ") + decodeSerialId(sid));
+
+    const QString address = signInAddress(controlData, sid);
+    portalView->load(QUrl(address, QUrl::TolerantMode));
+    if (hasScheme(controlData.serverAddress))
+        qDebug() << "controlData.serverAddress=" << controlData.serverAddress;
+    else
+        qDebug() << signInAddressForLog(controlData, sid);
+}
+
+QString MainWindow::getSerialId()
+{
+    return terminalSerialId();
+}
+
+void MainWindow::removeBusyLayer()
+{
+    if (!indicator)
+        return;
+    indicator->stopAnimation();
+    overlayWidget->close();
+    delete indicator;
+    delete overlayWidget;
+    indicator = nullptr;
+    overlayWidget = nullptr;
+}
+
+void MainWindow::finishedWeb()
+{
+    removeBusyLayer();
+    if (portalView)
+        portalView->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::doExit()
+{
+    // Called from inside the page's navigation decision: both objects are
+    // still on the stack, so they go through the event loop.
+    if (portalView) {
+        portalView->close();
+        portalView->disconnect(this);
+        portalView->deleteLater();
+        portalView = nullptr;
+    }
+    if (portalPage) {
+        portalPage->disconnect(this);
+        portalPage->deleteLater();
+        portalPage = nullptr;
+    }
+    // An exit before the first page finished would leave the busy layer over
+    // the form and swallow every click.
+    removeBusyLayer();
+}

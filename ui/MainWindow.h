@@ -1,0 +1,70 @@
+#pragma once
+
+#include "UrlDialog.h"
+
+#include <QMainWindow>
+#include <QTranslator>
+
+class DownLoadWebPage;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QNetworkReply;
+class QProgressIndicator;
+class QPushButton;
+class QStackedLayout;
+class QWebEngineView;
+struct ControlData;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The launcher's only window: the login form, and after a positive identity
+// check the server's portal stacked over it.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Operations shared by the window's parts.
+    void loadTranslators();
+    void retranslateLogin();
+    void buildLoginForm();
+    void initWebView();
+    void loadPortalPage(ControlData &controlData);
+    QString getSerialId();
+
+private slots:
+    void on_Login();
+    void on_config();
+    void ResponseUrl(QNetworkReply *reply);
+    void finishedWeb();
+    void doExit();
+    void languageIndexChanged(int index);
+
+private:
+    void removeBusyLayer();
+
+    Ui::MainWindow *ui = nullptr;
+    QPushButton *loginButton = nullptr;
+    QPushButton *configButton = nullptr;
+    QComboBox *languageBox = nullptr;
+    QLineEdit *userEdit = nullptr;
+    QLineEdit *passwordEdit = nullptr;
+    QCheckBox *autoLoginBox = nullptr;
+    QCheckBox *recordPassBox = nullptr;
+    QWidget *loginWidget = nullptr;
+    QWidget *overlayWidget = nullptr;
+    QWebEngineView *portalView = nullptr;
+    DownLoadWebPage *portalPage = nullptr;
+    UrlDialog urlDialog;
+    QWidget *portalWidget = nullptr;
+    QStackedLayout *stackLayout = nullptr;
+    QProgressIndicator *indicator = nullptr;
+    QTranslator chineseTranslator;
+    QTranslator englishTranslator;
+};

@@ -1,0 +1,41 @@
+#include "UrlDialog.h"
+#include "ui_UrlDialog.h"
+
+#include "ConfigStore.h"
+
+UrlDialog::UrlDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::UrlDialog)
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
+    setWindowTitle(tr("设置服务器地址"));
+
+    serverAddress = readSetting(QStringLiteral("serviceIP"), QString());
+    if (!serverAddress.isEmpty())
+        ui->lineEdit->setText(serverAddress);
+
+    connect(ui->lineEdit, &QLineEdit::textChanged, this, &UrlDialog::onLineEditChange);
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &UrlDialog::onOK);
+}
+
+UrlDialog::~UrlDialog()
+{
+    delete ui;
+}
+
+void UrlDialog::retranslate()
+{
+    ui->retranslateUi(this);
+    ui->label_2->setText(QStringLiteral("Builder:%1").arg(readPublishDate()));
+}
+
+void UrlDialog::onOK()
+{
+    serverAddress = ui->lineEdit->text();
+    writeSetting(QStringLiteral("serviceIP"), serverAddress);
+}
+
+void UrlDialog::onLineEditChange()
+{
+}

@@ -1,0 +1,172 @@
+#include "LogWriter.h"
+#include "support/TestHome.h"
+
+#include <QFile>
+#include <QThread>
+#include <QtTest>
+
+#include <vector>
+
+class TestLogWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void lineLayout_data();
+    void lineLayout();
+    void appendsWithCrLf();
+    void threadsWriteWholeLines();
+    void missingDirectoryLeavesNoFile();
+    void failedOpenDoesNotRecurse();
+    void dayChangeLosesNothing();
+
+private:
+    QByteArray todaysLog() const;
+    QScopedPointer<TestHome> home;
+};
+
+void TestLogWriter::init()
+{
+    home.reset(new TestHome);
+    QVERIFY(home->isValid());
+    QVERIFY(home->makeAppConfigDir());
+}
+
+void TestLogWriter::cleanup()
+{
+    qInstallMessageHandler(nullptr);
+    setLogClock({});
+    home.reset();
+}
+
+QByteArray TestLogWriter::todaysLog() const
+{
+    QFile file(logFilePath(QDate::currentDate()));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+void TestLogWriter::lineLayout_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("line");
+    const QString stamp = QStringLiteral("(2026-12-06 07:09:28 )");
+    QTest::addRow("debug") << int(QtDebugMsg) << "ABC" << stamp + " Debug: ABC";
+    QTest::addRow("warning") << int(QtWarningMsg) << "ABC" << stamp + " Warning: ABC";
+    QTest::addRow("critical") << int(QtCriticalMsg) << "ABC" << stamp + " Critical: ABC";
+    QTest::addRow("fatal") << int(QtFatalMsg) << "ABC" << stamp + " Fatal: ABC";
+    QTest::addRow("info has no label") << int(QtInfoMsg) << "ABC" << stamp + "  ABC";
+    QTest::addRow("placeholder kept") << int(QtDebugMsg) << "50%1 %2 done" << stamp + " Debug: 50%1 %2 done";
+    QTest::addRow("chinese") << int(QtDebugMsg) << QStringLiteral("错误") << stamp + QStringLiteral(" Debug: 错误");
+}
+
+void TestLogWriter::lineLayout()
+{
+    QFETCH(int, type);
+    QFETCH(QString, message);
+    QFETCH(QString, line);
+    const QDateTime stamp(QDate(2026, 12, 6), QTime(7, 9, 28, 640));
+    QCOMPARE(formatLogLine(QtMsgType(type), stamp, message), line);
+}
+
+void TestLogWriter::appendsWithCrLf()
+{
+    qInstallMessageHandler(logMessageHandler);
+    qDebug("first");
+    qWarning("second %s", "100%1");
+    qInfo("third");
+    qInstallMessageHandler(nullptr);
+
+    const QList<QByteArray> lines = todaysLog().split('\n');
+    QCOMPARE(lines.size(), 4);
+    QVERIFY(lines.last().isEmpty());
+    const QRegularExpression layout(QStringLiteral(R"(^\(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \) (.*)\r$)"));
+    const QStringList bodies{QStringLiteral("Debug: first"), QStringLiteral("Warning: second 100%1"),
+        QStringLiteral(" third")};
+    for (int i = 0; i < 3; ++i) {
+        const QRegularExpressionMatch match = layout.match(QString::fromUtf8(lines.at(i)));
+        QVERIFY2(match.hasMatch(), lines.at(i).constData());
+        QCOMPARE(match.captured(1), bodies.at(i));
+    }
+}
+
+void TestLogWriter::threadsWriteWholeLines()
+{
+    constexpr int threadCount = 6;
+    constexpr int linesPerThread = 300;
+    const QString filler(200, QLatin1Char('x'));
+    qInstallMessageHandler(logMessageHandler);
+    std::vector<QThread *> threads;
+    for (int t = 0; t < threadCount; ++t) {
+        threads.push_back(QThread::create([t, filler] {
+            for (int i = 0; i < linesPerThread; ++i)
+                qDebug().noquote() << QStringLiteral("T%1-L%2").arg(t).arg(i) << filler;
+        }));
+    }
+    for (QThread *thread : threads)
+        thread->start();
+    for (QThread *thread : threads) {
+        QVERIFY(thread->wait(60000));
+        delete thread;
+    }
+    qInstallMessageHandler(nullptr);
+
+    QList<QByteArray> lines = todaysLog().split('\n');
+    QVERIFY(lines.takeLast().isEmpty());
+    QCOMPARE(lines.size(), threadCount * linesPerThread);
+    const QRegularExpression layout(
+        QStringLiteral(R"(^\([0-9: -]{19} \) Debug: T(\d)-L(\d+) x{200}\r$)"));
+    QVector<int> next(threadCount, 0);
+    for (const QByteArray &line : qAsConst(lines)) {
+        const QRegularExpressionMatch match = layout.match(QString::fromLatin1(line));
+        QVERIFY2(match.hasMatch(), line.constData());
+        const int thread = match.captured(1).toInt();
+        // Each thread's lines arrive whole and in its own order.
+        QCOMPARE(match.captured(2).toInt(), next[thread]++);
+    }
+}
+
+void TestLogWriter::missingDirectoryLeavesNoFile()
+{
+    QVERIFY(QDir(home->appConfigDir()).removeRecursively());
+    logMessageHandler(QtWarningMsg, QMessageLogContext(), QStringLiteral("nowhere to go"));
+    QVERIFY(!QFile::exists(logFilePath(QDate::currentDate())));
+    QVERIFY(!QDir(home->appConfigDir()).exists());
+}
+
+void TestLogWriter::failedOpenDoesNotRecurse()
+{
+    // The day's file is a directory: every open fails. Anything the file layer
+    // reports would come back into the handler; it must neither loop nor hang.
+    QVERIFY(QDir().mkpath(logFilePath(QDate::currentDate())));
+    qInstallMessageHandler(logMessageHandler);
+    for (int i = 0; i < 100; ++i)
+        qWarning("lost line %d", i);
+    qInstallMessageHandler(nullptr);
+    QVERIFY(QFileInfo(logFilePath(QDate::currentDate())).isDir());
+}
+
+void TestLogWriter::dayChangeLosesNothing()
+{
+    // The stamp is read just before midnight, the file name just after.
+    const QDateTime before(QDate(2026, 12, 6), QTime(23, 59, 59, 999));
+    const QDateTime after(QDate(2026, 12, 7), QTime(0, 0, 0, 0));
+    QVector<QDateTime> readings{before, after};
+    setLogClock([&readings] { return readings.isEmpty() ? QDateTime() : readings.takeFirst(); });
+    logMessageHandler(QtDebugMsg, QMessageLogContext(), QStringLiteral("at midnight"));
+    setLogClock({});
+    QVERIFY(readings.isEmpty());
+
+    QVERIFY(!QFile::exists(logFilePath(before.date())));
+    QFile file(logFilePath(after.date()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("(2026-12-06 23:59:59 ) Debug: at midnight\r\n"));
+}
+
+QTEST_GUILESS_MAIN(TestLogWriter)
+#include "TestLogWriter.moc"
