@@ -1,12 +1,10 @@
 #include "DownLoadWebPage.h"
 
-#include "FreeRdpDialect.h"
+#include "FreeRdpLauncher.h"
 #include "RdpTranslation.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
@@ -22,25 +20,6 @@ DownLoadWebPage::~DownLoadWebPage() = default;
 bool DownLoadWebPage::isExitAddress(const QUrl &url)
 {
     return url.toString().endsWith(QLatin1String("abouttarsen"), Qt::CaseInsensitive);
-}
-
-QString DownLoadWebPage::freeRdpProgram()
-{
-#ifdef Q_OS_WIN
-    return QDir::currentPath() + QStringLiteral("/wfreerdp.exe");
-#else
-    return QDir::currentPath() + QStringLiteral("/xfreerdp");
-#endif
-}
-
-QStringList DownLoadWebPage::argumentsForLog(const QStringList &arguments)
-{
-    const QLatin1String gatewayPassword("/gp:");
-    QStringList masked;
-    masked.reserve(arguments.size());
-    for (const QString &argument : arguments)
-        masked << (argument.startsWith(gatewayPassword) ? gatewayPassword + QStringLiteral("***") : argument);
-    return masked;
 }
 
 bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &)
@@ -76,22 +55,7 @@ void DownLoadWebPage::convertRdpFile(const QByteArray &path, QStringList &argume
 
 void DownLoadWebPage::launchFreeRdp()
 {
-    auto *process = new QProcess(this);
-    QStringList arguments{rdpFilePath};
+    QStringList arguments {rdpFilePath};
     convertRdpFile(rdpFilePath.toLatin1(), arguments);
-#ifndef Q_OS_WIN
-    arguments = QStringList{rdpFilePath} + adaptForUpstreamFreeRdp(arguments.mid(1));
-#endif
-    const QString program = freeRdpProgram();
-    qDebug() << program;
-
-    // Nobody reads the client's output; do not let it pile up in memory.
-    process->setStandardOutputFile(QProcess::nullDevice());
-    process->setStandardErrorFile(QProcess::nullDevice());
-    connect(process, &QProcess::errorOccurred, this, [process, program](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            qWarning().noquote() << "FreeRDP client" << program << "failed to start:" << process->errorString();
-    });
-    process->start(program, arguments, QIODevice::ReadWrite);
-    qDebug() << argumentsForLog(arguments).join(QLatin1Char(' '));
+    FreeRdpLauncher::start(arguments, this);
 }

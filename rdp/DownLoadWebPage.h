@@ -30,12 +30,6 @@ public:
     // True for the portal's exit address.
     static bool isExitAddress(const QUrl &url);
 
-    // The client looked for in the current working directory.
-    static QString freeRdpProgram();
-
-    // The argument list as it may be written to the log: secrets masked.
-    static QStringList argumentsForLog(const QStringList &arguments);
-
 signals:
     void exitFromPage();
 

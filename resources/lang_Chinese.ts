@@ -1,4 +1,15 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
-<TS version="2.1" language="en_US">
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>UrlDialog</name>
+    <message>
+        <source>服务器地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设置服务器地址</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
 </TS>

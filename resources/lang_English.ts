@@ -1,4 +1,74 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>用户名：</source>
+        <translation>Username</translation>
+    </message>
+    <message>
+        <source>密　码：</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>自动登录</source>
+        <translation>Automatic logon</translation>
+    </message>
+    <message>
+        <source>记住密码</source>
+        <translation>Record password</translation>
+    </message>
+    <message>
+        <source>登录</source>
+        <translation>Login</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Config</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>服务器地址不能为空</source>
+        <translation>Server address can&apos;t be empty</translation>
+    </message>
+    <message>
+        <source>请检查服务器地址</source>
+        <translation>Please check server address</translation>
+    </message>
+    <message>
+        <source>显示模式</source>
+        <translation>Display Mode</translation>
+    </message>
+    <message>
+        <source>扩展模式</source>
+        <translation>Extended</translation>
+    </message>
+    <message>
+        <source>复制模式</source>
+        <translation>Clone</translation>
+    </message>
+    <message>
+        <source>仅主显见</source>
+        <translation>Only Primary</translation>
+    </message>
+    <message>
+        <source>仅辅显见</source>
+        <translation>Only Secondary</translation>
+    </message>
+</context>
+<context>
+    <name>UrlDialog</name>
+    <message>
+        <source>服务器地址</source>
+        <translation>Server address</translation>
+    </message>
+    <message>
+        <source>设置服务器地址</source>
+        <translation>Config server address</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,386 @@
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QProcess>
+#include <QResource>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+struct CatalogueEntry
+{
+    const char *name;
+    const char *context;
+    const char *source;
+    const char *english;
+};
+
+// Every entry of the English catalogue. The colon in the two field prompts
+// is U+FF1A and the gap in the password prompt U+3000; written as escapes so
+// that nobody "fixes" them into ASCII by accident.
+const CatalogueEntry catalogue[] = {
+    {"user placeholder", "MainWindow", u8"用户名\uff1a", "Username"},
+    {"password placeholder", "MainWindow", u8"密\u3000码\uff1a", "Password"},
+    {"automatic logon", "MainWindow", u8"自动登录", "Automatic logon"},
+    {"record password", "MainWindow", u8"记住密码", "Record password"},
+    {"login button", "MainWindow", u8"登录", "Login"},
+    {"config button", "MainWindow", u8"设置", "Config"},
+    {"error title", "MainWindow", u8"错误", "Error"},
+    {"empty address", "MainWindow", u8"服务器地址不能为空", "Server address can't be empty"},
+    {"check address", "MainWindow", u8"请检查服务器地址", "Please check server address"},
+    {"display mode", "MainWindow", u8"显示模式", "Display Mode"},
+    {"extended", "MainWindow", u8"扩展模式", "Extended"},
+    {"clone", "MainWindow", u8"复制模式", "Clone"},
+    {"only primary", "MainWindow", u8"仅主显见", "Only Primary"},
+    {"only secondary", "MainWindow", u8"仅辅显见", "Only Secondary"},
+    {"address label", "UrlDialog", u8"服务器地址", "Server address"},
+    {"dialog title", "UrlDialog", u8"设置服务器地址", "Config server address"},
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+quint32 le32(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + offset);
+}
+
+quint16 le16(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<quint16>(bytes.constData() + offset);
+}
+
+} // namespace
+
+class TestResources : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void resourcePaths_data();
+    void resourcePaths();
+    void pictures_data();
+    void pictures();
+    void backgroundIsOpaqueBlue();
+    void transparency_data();
+    void transparency();
+    void icon();
+    void picturesAreRegeneratedIdentically();
+    void i18nCopies_data();
+    void i18nCopies();
+    void catalogueLanguage_data();
+    void catalogueLanguage();
+    void english_data();
+    void english();
+    void chinese_data();
+    void chinese();
+};
+
+void TestResources::resourcePaths_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("compressed");
+    QTest::addRow("English catalogue") << QStringLiteral(":/lang_English.qm") << false;
+    QTest::addRow("Chinese catalogue") << QStringLiteral(":/lang_Chinese.qm") << false;
+    QTest::addRow("background") << QStringLiteral(":/resource/background-oem.png") << false;
+    QTest::addRow("head") << QStringLiteral(":/resource/head.png") << false;
+    QTest::addRow("setting icon") << QStringLiteral(":/resource/setting-icon.png") << false;
+    QTest::addRow("app icon") << QStringLiteral(":/resource/velmoclient.ico") << true;
+    QTest::addRow("English copy") << QStringLiteral(":/i18n/lang_English.qm") << false;
+    QTest::addRow("Chinese copy") << QStringLiteral(":/i18n/lang_Chinese.qm") << false;
+}
+
+void TestResources::resourcePaths()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, compressed);
+    const QResource resource(path);
+    QVERIFY2(resource.isValid(), qPrintable(path));
+    QCOMPARE(resource.compressionAlgorithm() != QResource::NoCompression, compressed);
+    QVERIFY(!readAll(path).isEmpty());
+}
+
+void TestResources::pictures_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("pngColourType");
+    // PNG colour types: 4 grey with alpha, 6 RGB with alpha.
+    QTest::addRow("background") << QStringLiteral(":/resource/background-oem.png") << QSize(1366, 768) << 6;
+    QTest::addRow("head") << QStringLiteral(":/resource/head.png") << QSize(128, 128) << 4;
+    QTest::addRow("setting icon") << QStringLiteral(":/resource/setting-icon.png") << QSize(131, 131) << 6;
+}
+
+void TestResources::pictures()
+{
+    QFETCH(QString, path);
+    QFETCH(QSize, size);
+    QFETCH(int, pngColourType);
+
+    const QByteArray bytes = readAll(path);
+    QVERIFY(bytes.size() > 33);
+    QVERIFY(bytes.startsWith(QByteArray("\x89PNG\r\n\x1a\n", 8)));
+    QCOMPARE(bytes.mid(12, 4), QByteArray("IHDR"));
+    QCOMPARE(int(qFromBigEndian<quint32>(bytes.constData() + 16)), size.width());
+    QCOMPARE(int(qFromBigEndian<quint32>(bytes.constData() + 20)), size.height());
+    QCOMPARE(int(quint8(bytes.at(24))), 8);
+    QCOMPARE(int(quint8(bytes.at(25))), pngColourType);
+
+    const QImage image(path);
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.size(), size);
+    QVERIFY(image.hasAlphaChannel());
+}
+
+void TestResources::backgroundIsOpaqueBlue()
+{
+    // Stretched over the whole window: a transparent pixel would let
+    // whatever lies below show through the login form.
+    const QImage image
+        = QImage(QStringLiteral(":/resource/background-oem.png")).convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(!image.isNull());
+    qint64 red = 0;
+    qint64 green = 0;
+    qint64 blue = 0;
+    int translucent = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            translucent += qAlpha(line[x]) != 255;
+            red += qRed(line[x]);
+            green += qGreen(line[x]);
+            blue += qBlue(line[x]);
+        }
+    }
+    QCOMPARE(translucent, 0);
+    QVERIFY2(blue > 2 * red && blue > green,
+        qPrintable(QStringLiteral("mean colour %1 %2 %3")
+                       .arg(red / (1366 * 768))
+                       .arg(green / (1366 * 768))
+                       .arg(blue / (1366 * 768))));
+}
+
+void TestResources::transparency_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QPoint>("point");
+    QTest::addColumn<int>("alpha");
+    const QString head = QStringLiteral(":/resource/head.png");
+    const QString gear = QStringLiteral(":/resource/setting-icon.png");
+    QTest::addRow("head: corner") << head << QPoint(0, 0) << 0;
+    QTest::addRow("head: beside the head") << head << QPoint(20, 30) << 0;
+    QTest::addRow("head: face") << head << QPoint(64, 45) << 255;
+    QTest::addRow("head: shoulders") << head << QPoint(64, 120) << 255;
+    QTest::addRow("gear: corner") << gear << QPoint(0, 0) << 0;
+    QTest::addRow("gear: axle hole") << gear << QPoint(65, 65) << 0;
+    QTest::addRow("gear: body") << gear << QPoint(105, 65) << 255;
+}
+
+void TestResources::transparency()
+{
+    QFETCH(QString, path);
+    QFETCH(QPoint, point);
+    QFETCH(int, alpha);
+    const QImage image = QImage(path).convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(!image.isNull());
+    const QRgb pixel = image.pixel(point);
+    QCOMPARE(qAlpha(pixel), alpha);
+    // The head is a dark grey silhouette, not merely some opaque shape.
+    if (path.endsWith(QLatin1String("head.png")) && alpha == 255) {
+        QCOMPARE(qRed(pixel), qGreen(pixel));
+        QCOMPARE(qGreen(pixel), qBlue(pixel));
+        QVERIFY(qRed(pixel) < 128);
+    }
+}
+
+void TestResources::icon()
+{
+    const QByteArray ico = readAll(QStringLiteral(":/resource/velmoclient.ico"));
+    const int width = 35;
+    const int height = 33;
+    const int colourStart = 6 + 16 + 40;
+    const int maskStart = colourStart + width * height * 4;
+    const int maskStride = 8; // 35 bits padded to 64
+    QCOMPARE(ico.size(), 4946);
+    QCOMPARE(maskStart + maskStride * height, ico.size());
+
+    // ICONDIR: reserved, type 1 (icon), one image.
+    QCOMPARE(le16(ico, 0), quint16(0));
+    QCOMPARE(le16(ico, 2), quint16(1));
+    QCOMPARE(le16(ico, 4), quint16(1));
+    // ICONDIRENTRY
+    QCOMPARE(int(quint8(ico.at(6))), width);
+    QCOMPARE(int(quint8(ico.at(7))), height);
+    QCOMPARE(int(quint8(ico.at(8))), 0);
+    QCOMPARE(le16(ico, 10), quint16(1));
+    QCOMPARE(le16(ico, 12), quint16(32));
+    QCOMPARE(le32(ico, 14), quint32(ico.size() - 22));
+    QCOMPARE(le32(ico, 18), quint32(22));
+    // BITMAPINFOHEADER: the height counts colour and mask rows together.
+    QCOMPARE(le32(ico, 22), quint32(40));
+    QCOMPARE(le32(ico, 26), quint32(width));
+    QCOMPARE(le32(ico, 30), quint32(2 * height));
+    QCOMPARE(le16(ico, 34), quint16(1));
+    QCOMPARE(le16(ico, 36), quint16(32));
+    QCOMPARE(le32(ico, 38), quint32(0));
+
+    // Readers that ignore alpha draw by the mask: it must cut out exactly
+    // the fully transparent pixels.
+    int transparent = 0;
+    for (int row = 0; row < height; ++row) {
+        for (int x = 0; x < width; ++x) {
+            const int alpha = quint8(ico.at(colourStart + (row * width + x) * 4 + 3));
+            const bool masked = quint8(ico.at(maskStart + row * maskStride + x / 8)) & (0x80 >> (x % 8));
+            QVERIFY2(masked == (alpha == 0), qPrintable(QStringLiteral("row %1 column %2").arg(row).arg(x)));
+            transparent += alpha == 0;
+        }
+    }
+    QVERIFY(transparent > 0 && transparent < width * height / 4);
+
+    // An independent decoder reads it the right way up: a rounded tile,
+    // transparent at the corners, opaque in the middle.
+    QBuffer buffer;
+    buffer.setData(ico);
+    QImageReader reader(&buffer, "ico");
+    const QImage image = reader.read().convertToFormat(QImage::Format_ARGB32);
+    QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+    QCOMPARE(image.size(), QSize(width, height));
+    QVERIFY(image.hasAlphaChannel());
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(image.pixel(width - 1, height - 1)), 0);
+    QCOMPARE(qAlpha(image.pixel(width / 2, height / 2)), 255);
+    QCOMPARE(qAlpha(image.pixel(width / 2, 1)), 255);
+}
+
+void TestResources::picturesAreRegeneratedIdentically()
+{
+    // The committed pictures come from the generator: two runs must give the
+    // same bytes, and the pictures in the tree must match what it draws now.
+    QTemporaryDir first;
+    QTemporaryDir second;
+    QVERIFY(first.isValid() && second.isValid());
+    for (const QTemporaryDir *dir : {&first, &second}) {
+        QProcess generator;
+        generator.start(QStringLiteral(MAKE_PICTURES), {dir->path()});
+        QVERIFY(generator.waitForFinished(60000));
+        QCOMPARE(generator.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(generator.exitCode() == 0, generator.readAllStandardError().constData());
+    }
+    const QStringList names {QStringLiteral("background-oem.png"), QStringLiteral("head.png"),
+        QStringLiteral("setting-icon.png"), QStringLiteral("velmoclient.ico")};
+    for (const QString &name : names) {
+        const QByteArray bytes = readAll(QDir(first.path()).filePath(name));
+        QVERIFY2(!bytes.isEmpty(), qPrintable(name));
+        QVERIFY2(bytes == readAll(QDir(second.path()).filePath(name)), qPrintable(name));
+        // Pixels rather than bytes: another zlib may pack the same picture
+        // differently.
+        const QImage drawn = QImage::fromData(bytes).convertToFormat(QImage::Format_ARGB32);
+        const QImage committed
+            = QImage(QStringLiteral(":/resource/") + name).convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(!drawn.isNull() && drawn == committed,
+            qPrintable(name + QStringLiteral(" is stale: run tools/make-pictures.sh")));
+    }
+}
+
+void TestResources::i18nCopies_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addRow("English") << QStringLiteral("lang_English.qm");
+    QTest::addRow("Chinese") << QStringLiteral("lang_Chinese.qm");
+}
+
+void TestResources::i18nCopies()
+{
+    QFETCH(QString, name);
+    const QByteArray root = readAll(QStringLiteral(":/") + name);
+    QVERIFY(!root.isEmpty());
+    QCOMPARE(readAll(QStringLiteral(":/i18n/") + name), root);
+}
+
+void TestResources::catalogueLanguage_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("language");
+    QTest::addRow("English") << QStringLiteral(":/lang_English.qm") << QStringLiteral("en_US");
+    QTest::addRow("Chinese") << QStringLiteral(":/lang_Chinese.qm") << QStringLiteral("zh_CN");
+}
+
+void TestResources::catalogueLanguage()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, language);
+    QTranslator translator;
+    QVERIFY(translator.load(path));
+    QCOMPARE(translator.language(), language);
+}
+
+void TestResources::english_data()
+{
+    QTest::addColumn<QByteArray>("context");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QString>("expected");
+    for (const CatalogueEntry &entry : catalogue) {
+        QTest::addRow("%s", entry.name)
+            << QByteArray(entry.context) << QByteArray(entry.source) << QString::fromUtf8(entry.english);
+    }
+    // Texts without an entry come back unchanged.
+    QTest::addRow("build line label")
+        << QByteArray("UrlDialog") << QByteArray("Builder") << QStringLiteral("Builder");
+    QTest::addRow("form title") << QByteArray("MainWindow") << QByteArray("VelmoClient_V1.1")
+                                << QStringLiteral("VelmoClient_V1.1");
+    QTest::addRow("password placeholder with a plain blank")
+        << QByteArray("MainWindow") << QByteArray(u8"密 码\uff1a") << QString::fromUtf8(u8"密 码\uff1a");
+    QTest::addRow("user placeholder with an ASCII colon")
+        << QByteArray("MainWindow") << QByteArray(u8"用户名:") << QString::fromUtf8(u8"用户名:");
+    // Lookups are per context: a text of one class has no entry in another.
+    QTest::addRow("config in the dialog's context")
+        << QByteArray("UrlDialog") << QByteArray(u8"设置") << QString::fromUtf8(u8"设置");
+    QTest::addRow("address label in the window's context")
+        << QByteArray("MainWindow") << QByteArray(u8"服务器地址") << QString::fromUtf8(u8"服务器地址");
+}
+
+void TestResources::english()
+{
+    QFETCH(QByteArray, context);
+    QFETCH(QByteArray, source);
+    QFETCH(QString, expected);
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral(":/lang_English.qm")));
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    QCOMPARE(QCoreApplication::translate(context.constData(), source.constData()), expected);
+}
+
+void TestResources::chinese_data()
+{
+    QTest::addColumn<QByteArray>("context");
+    QTest::addColumn<QByteArray>("source");
+    for (const CatalogueEntry &entry : catalogue)
+        QTest::addRow("%s", entry.name) << QByteArray(entry.context) << QByteArray(entry.source);
+}
+
+void TestResources::chinese()
+{
+    QFETCH(QByteArray, context);
+    QFETCH(QByteArray, source);
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral(":/lang_Chinese.qm")));
+    // lrelease leaves out entries without a translation, so this catalogue
+    // holds no messages and installTranslator() reports false for it, even
+    // though it does install it.
+    QCoreApplication::installTranslator(&translator);
+    QCOMPARE(QCoreApplication::translate(context.constData(), source.constData()), QString::fromUtf8(source));
+}
+
+QTEST_GUILESS_MAIN(TestResources)
+#include "TestResources.moc"

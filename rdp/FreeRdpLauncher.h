@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QStringList>
+
+class QObject;
+class QProcess;
+
+// Starting the FreeRDP client on a connection file.
+class FreeRdpLauncher
+{
+public:
+    // The client, looked for in the current working directory only.
+    static QString program();
+
+    // The list the client gets for a translated list (file path first). On
+    // platforms other than Windows the options are adapted to the upstream client.
+    static QStringList clientArguments(const QStringList &translated);
+
+    // The argument list as it may be written to the log: secrets masked.
+    static QStringList argumentsForLog(const QStringList &arguments);
+
+    // Starts the client as a child process of parent, which ends it when it goes.
+    // The client's output is discarded; a failed start is logged as a warning.
+    static QProcess *start(const QStringList &translated, QObject *parent);
+};

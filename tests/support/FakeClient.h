@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <signal.h>
+
+// A working directory holding the fake FreeRDP client under the name the
+// launcher looks for, and the records of its calls.
+class FakeClient
+{
+public:
+    FakeClient()
+    {
+        m_records = m_dir.path() + QStringLiteral("/records");
+        QDir().mkpath(m_records);
+        qputenv("FAKE_FREERDP_RECORD_DIR", QFile::encodeName(m_records));
+    }
+
+    bool install(const QString &clientName)
+    {
+        return QFile::link(QStringLiteral(FAKE_FREERDP_PATH), workDir() + QLatin1Char('/') + clientName);
+    }
+
+    QString workDir() const { return m_dir.path(); }
+
+    // Each call's argument list, in no particular order.
+    QList<QStringList> calls() const
+    {
+        QList<QStringList> result;
+        const QStringList files = QDir(m_records).entryList({QStringLiteral("call-*.txt")}, QDir::Files);
+        for (const QString &name : files) {
+            QFile file(m_records + QLatin1Char('/') + name);
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            QStringList arguments = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+            arguments.removeLast(); // after the final line end
+            result << arguments;
+        }
+        return result;
+    }
+
+    // Process ids of the calls that are still running.
+    int running() const
+    {
+        int alive = 0;
+        const QStringList files = QDir(m_records).entryList({QStringLiteral("call-*.txt")}, QDir::Files);
+        for (const QString &name : files) {
+            const pid_t pid = name.mid(5, name.size() - 9).toInt();
+            if (pid > 0 && ::kill(pid, 0) == 0 && !isZombie(pid))
+                ++alive;
+        }
+        return alive;
+    }
+
+private:
+    static bool isZombie(pid_t pid)
+    {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return true;
+        const QByteArray text = stat.readAll();
+        const int close = text.lastIndexOf(')');
+        return close < 0 || text.mid(close + 2, 1) == "Z";
+    }
+
+    QTemporaryDir m_dir;
+    QString m_records;
+};

@@ -1,0 +1,312 @@
+#include "ConfigStore.h"
+#include "MainWindow.h"
+#include "MessageBox.h"
+#include "support/TestHome.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QtTest>
+
+namespace {
+
+struct Box
+{
+    QString title;
+    QString text;
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void formFromSettings_data();
+    void formFromSettings();
+    void windowAndLayout();
+    void switchLanguage();
+    void unknownLanguageShowsChinese();
+    void sameEntryStoresNothing();
+    void loginStoresForm_data();
+    void loginStoresForm();
+    void emptyAddressMessage_data();
+    void emptyAddressMessage();
+    void autoLogonRunsInConstructor();
+    void configOpensDialogWithoutBlocking();
+
+private:
+    MainWindow *makeWindow();
+    template<typename T>
+    T *child(const QString &name) const
+    {
+        T *widget = window->findChild<T *>(name);
+        if (!widget)
+            qWarning() << "no child" << name;
+        return widget;
+    }
+
+    QScopedPointer<TestHome> home;
+    QScopedPointer<MainWindow> window;
+    QList<Box> boxes;
+};
+
+void TestMainWindow::init()
+{
+    home.reset(new TestHome);
+    QVERIFY(home->isValid());
+    boxes.clear();
+    MessageBox::setRecorder([this](const QString &title, const QString &text) { boxes.append({title, text}); });
+}
+
+void TestMainWindow::cleanup()
+{
+    window.reset();
+    MessageBox::setRecorder({});
+    home.reset();
+}
+
+MainWindow *TestMainWindow::makeWindow()
+{
+    window.reset(new MainWindow);
+    return window.data();
+}
+
+void TestMainWindow::formFromSettings_data()
+{
+    QTest::addColumn<QString>("recordpass");
+    QTest::addColumn<QString>("autologin");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("filled");
+
+    QTest::addRow("remembered") << "1"
+                                << "0"
+                                << "alice"
+                                << "pw" << true;
+    QTest::addRow("not remembered") << "0"
+                                    << "0"
+                                    << "alice"
+                                    << "pw" << false;
+    QTest::addRow("true is not a flag") << "true"
+                                        << "0"
+                                        << "alice"
+                                        << "pw" << false;
+    QTest::addRow("cut to twenty") << "1"
+                                   << "0"
+                                   << "abcdefghijklmnopqrstuvwxyz"
+                                   << "0123456789012345678901234" << true;
+}
+
+void TestMainWindow::formFromSettings()
+{
+    QFETCH(QString, recordpass);
+    QFETCH(QString, autologin);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(bool, filled);
+    writeSetting(QStringLiteral("recordpass"), recordpass);
+    writeSetting(QStringLiteral("autologin"), autologin);
+    writeSetting(QStringLiteral("user"), user);
+    writeSetting(QStringLiteral("password"), password);
+
+    makeWindow();
+    auto *userEdit = child<QLineEdit>(QStringLiteral("userEdit"));
+    auto *passwordEdit = child<QLineEdit>(QStringLiteral("passwordEdit"));
+    QVERIFY(userEdit && passwordEdit);
+    QCOMPARE(userEdit->text(), filled ? user.left(20) : QString());
+    QCOMPARE(passwordEdit->text(), filled ? password.left(20) : QString());
+    QCOMPARE(passwordEdit->echoMode(), QLineEdit::Password);
+    QCOMPARE(child<QCheckBox>(QStringLiteral("recordPassBox"))->isChecked(), isFlagSet(recordpass));
+    QCOMPARE(child<QCheckBox>(QStringLiteral("autoLoginBox"))->isChecked(), isFlagSet(autologin));
+}
+
+void TestMainWindow::windowAndLayout()
+{
+    makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    QCOMPARE(window->size(), QSize(636, 331));
+    QCOMPARE(window->windowTitle(), QStringLiteral("VelmoClient_V2.1"));
+    QVERIFY(window->styleSheet().contains(QLatin1String(":/resource/background-oem.png")));
+
+    auto *config = child<QPushButton>(QStringLiteral("configButton"));
+    auto *language = child<QComboBox>(QStringLiteral("languageBox"));
+    auto *login = child<QPushButton>(QStringLiteral("loginButton"));
+    QVERIFY(config && language && login);
+    const QRect area = window->centralWidget()->rect();
+    const auto inWindow = [this](QWidget *w) { return QRect(w->mapTo(window.data(), QPoint()), w->size()); };
+    // Top right, the language box last, 20 pixels of spacer before the margin.
+    QVERIFY(inWindow(config).top() < 40);
+    QVERIFY(inWindow(config).right() < inWindow(language).left());
+    QVERIFY(area.right() - inWindow(language).right() >= 20);
+    QVERIFY(area.right() - inWindow(language).right() < 50);
+    // The form is centred horizontally.
+    const int formCentre = inWindow(login).center().x();
+    QVERIFY(qAbs(formCentre - area.center().x()) <= 2);
+    QCOMPARE(language->count(), 2);
+    QCOMPARE(language->itemText(0), QStringLiteral("中文"));
+    QCOMPARE(language->itemText(1), QStringLiteral("English"));
+}
+
+void TestMainWindow::switchLanguage()
+{
+    writeSetting(QStringLiteral("language"), QStringLiteral("0"));
+    makeWindow();
+    auto *language = child<QComboBox>(QStringLiteral("languageBox"));
+    auto *userEdit = child<QLineEdit>(QStringLiteral("userEdit"));
+    auto *recordPass = child<QCheckBox>(QStringLiteral("recordPassBox"));
+    QCOMPARE(language->currentIndex(), 0);
+    QCOMPARE(userEdit->placeholderText(), QStringLiteral("用户名："));
+    QTest::keyClicks(userEdit, QStringLiteral("bob"));
+    recordPass->setChecked(true);
+
+    language->setCurrentIndex(1);
+    QCOMPARE(readSetting(QStringLiteral("language"), QString()), QStringLiteral("1"));
+    QCOMPARE(userEdit->placeholderText(), QStringLiteral("Username"));
+    QCOMPARE(child<QLineEdit>(QStringLiteral("passwordEdit"))->placeholderText(), QStringLiteral("Password"));
+    QCOMPARE(child<QCheckBox>(QStringLiteral("autoLoginBox"))->text(), QStringLiteral("Automatic logon"));
+    QCOMPARE(recordPass->text(), QStringLiteral("Record password"));
+    QCOMPARE(child<QPushButton>(QStringLiteral("loginButton"))->text(), QStringLiteral("Login"));
+    QCOMPARE(child<QPushButton>(QStringLiteral("configButton"))->text(), QStringLiteral("Config"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("VelmoClient_V2.1"));
+    QCOMPARE(language->itemText(0), QStringLiteral("中文"));
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("configButton")), Qt::LeftButton);
+    QWidget *shown = QApplication::activeModalWidget();
+    QVERIFY(shown);
+    QCOMPARE(shown->windowTitle(), QStringLiteral("Config server address"));
+    QCOMPARE(shown->findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("Server address"));
+    shown->hide();
+
+    // Typed text and ticks survive the switch.
+    QCOMPARE(userEdit->text(), QStringLiteral("bob"));
+    QVERIFY(recordPass->isChecked());
+
+    language->setCurrentIndex(0);
+    QCOMPARE(readSetting(QStringLiteral("language"), QString()), QStringLiteral("0"));
+    QCOMPARE(userEdit->placeholderText(), QStringLiteral("用户名："));
+    QCOMPARE(child<QLineEdit>(QStringLiteral("passwordEdit"))->placeholderText(), QStringLiteral("密　码："));
+    QCOMPARE(child<QPushButton>(QStringLiteral("loginButton"))->text(), QStringLiteral("登录"));
+    QCOMPARE(shown->windowTitle(), QStringLiteral("设置服务器地址"));
+}
+
+void TestMainWindow::unknownLanguageShowsChinese()
+{
+    writeSetting(QStringLiteral("language"), QStringLiteral("7"));
+    makeWindow();
+    auto *language = child<QComboBox>(QStringLiteral("languageBox"));
+    QCOMPARE(language->currentIndex(), -1);
+    QCOMPARE(child<QPushButton>(QStringLiteral("configButton"))->text(), QStringLiteral("设置"));
+    language->setCurrentIndex(1);
+    QCOMPARE(child<QPushButton>(QStringLiteral("configButton"))->text(), QStringLiteral("Config"));
+    QCOMPARE(readSetting(QStringLiteral("language"), QString()), QStringLiteral("1"));
+}
+
+void TestMainWindow::sameEntryStoresNothing()
+{
+    makeWindow();
+    // Building the form selects an entry without storing a choice.
+    QVERIFY(!QSettings(home->configFile(), QSettings::IniFormat).contains(QStringLiteral("language")));
+    child<QComboBox>(QStringLiteral("languageBox"))->setCurrentIndex(0);
+    QVERIFY(!QSettings(home->configFile(), QSettings::IniFormat).contains(QStringLiteral("language")));
+}
+
+void TestMainWindow::loginStoresForm_data()
+{
+    QTest::addColumn<bool>("remember");
+    QTest::addColumn<bool>("autoLogon");
+    QTest::addRow("remember, auto") << true << true;
+    QTest::addRow("forget, manual") << false << false;
+}
+
+void TestMainWindow::loginStoresForm()
+{
+    QFETCH(bool, remember);
+    QFETCH(bool, autoLogon);
+    writeSetting(QStringLiteral("user"), QStringLiteral("old"));
+    writeSetting(QStringLiteral("password"), QStringLiteral("oldpw"));
+    makeWindow();
+    QTest::keyClicks(child<QLineEdit>(QStringLiteral("userEdit")), QStringLiteral(" carol "));
+    QTest::keyClicks(child<QLineEdit>(QStringLiteral("passwordEdit")), QStringLiteral("pa ss"));
+    child<QCheckBox>(QStringLiteral("recordPassBox"))->setChecked(remember);
+    child<QCheckBox>(QStringLiteral("autoLoginBox"))->setChecked(autoLogon);
+
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("loginButton")), Qt::LeftButton);
+
+    const QSettings stored(home->configFile(), QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("user")).toString(), remember ? QStringLiteral(" carol ") : QString());
+    QCOMPARE(stored.value(QStringLiteral("password")).toString(), remember ? QStringLiteral("pa ss") : QString());
+    QVERIFY(stored.contains(QStringLiteral("user")));
+    QCOMPARE(stored.value(QStringLiteral("recordpass")).toString(), remember ? QStringLiteral("1") : QStringLiteral("0"));
+    QCOMPARE(stored.value(QStringLiteral("autologin")).toString(), autoLogon ? QStringLiteral("1") : QStringLiteral("0"));
+    // No address configured: the settings are stored all the same, then the message.
+    QCOMPARE(boxes.size(), 1);
+}
+
+void TestMainWindow::emptyAddressMessage_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::addRow("chinese") << "0" << QStringLiteral("错误") << QStringLiteral("服务器地址不能为空");
+    QTest::addRow("english") << "1"
+                             << "Error"
+                             << "Server address can't be empty";
+}
+
+void TestMainWindow::emptyAddressMessage()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    writeSetting(QStringLiteral("language"), language);
+    makeWindow();
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().title, title);
+    QCOMPARE(boxes.first().text, text);
+}
+
+void TestMainWindow::autoLogonRunsInConstructor()
+{
+    writeSetting(QStringLiteral("autologin"), QStringLiteral("1"));
+    writeSetting(QStringLiteral("recordpass"), QStringLiteral("0"));
+    writeSetting(QStringLiteral("user"), QStringLiteral("alice"));
+    makeWindow();
+    // Before the window is ever shown, the attempt has run with empty fields.
+    QVERIFY(!window->isVisible());
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().text, QStringLiteral("服务器地址不能为空"));
+    QCOMPARE(readSetting(QStringLiteral("user"), QStringLiteral("x")), QString());
+}
+
+void TestMainWindow::configOpensDialogWithoutBlocking()
+{
+    makeWindow();
+    window->show();
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("configButton")), Qt::LeftButton);
+    // The click returned: the dialog is open, application-modal.
+    QWidget *dialog = QApplication::activeModalWidget();
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+    auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("lineEdit"));
+    QTest::keyClicks(field, QStringLiteral("127.0.0.1:9"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QVERIFY(!dialog->isVisible());
+
+    // The login now asks that server: no empty-address message.
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QVERIFY(boxes.isEmpty());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"

@@ -1,0 +1,170 @@
+#include "ConfigStore.h"
+#include "UrlDialog.h"
+#include "support/TestHome.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QtTest>
+
+class TestUrlDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void layout();
+    void startsFromStoredAddress_data();
+    void startsFromStoredAddress();
+    void closing_data();
+    void closing();
+    void cancelKeepsTypedTextForNextTime();
+    void buildLine_data();
+    void buildLine();
+
+private:
+    QScopedPointer<TestHome> home;
+};
+
+void TestUrlDialog::init()
+{
+    home.reset(new TestHome);
+    QVERIFY(home->isValid());
+}
+
+void TestUrlDialog::cleanup()
+{
+    home.reset();
+}
+
+void TestUrlDialog::layout()
+{
+    UrlDialog dialog;
+    QCOMPARE(dialog.objectName(), QStringLiteral("UrlDialog"));
+    QCOMPARE(dialog.size(), QSize(424, 117));
+    QCOMPARE(dialog.windowType(), Qt::Dialog);
+    QVERIFY(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
+    QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowMinMaxButtonsHint));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("设置服务器地址"));
+    QCOMPARE(dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->geometry(), QRect(60, 80, 341, 32));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label"))->geometry(), QRect(10, 20, 91, 16));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("服务器地址"));
+    QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("lineEdit"))->geometry(), QRect(110, 20, 291, 21));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_2"))->geometry(), QRect(10, 90, 121, 16));
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_2"))->text(), QStringLiteral("Builder"));
+}
+
+void TestUrlDialog::startsFromStoredAddress_data()
+{
+    QTest::addColumn<QString>("stored"); // null: no key
+    QTest::addRow("none") << QString();
+    QTest::addRow("host") << "10.0.0.5";
+    QTest::addRow("with blanks and scheme") << " https://portal:8443/ ";
+}
+
+void TestUrlDialog::startsFromStoredAddress()
+{
+    QFETCH(QString, stored);
+    if (!stored.isNull())
+        writeSetting(QStringLiteral("serviceIP"), stored);
+    UrlDialog dialog;
+    QCOMPARE(dialog.serverAddress, stored.isNull() ? QString() : stored);
+    QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("lineEdit"))->text(), dialog.serverAddress);
+}
+
+void TestUrlDialog::closing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("stored");
+    QTest::addRow("ok") << "ok"
+                        << " 10.0.0.9 " << true;
+    QTest::addRow("enter") << "enter"
+                           << "portal.local" << true;
+    QTest::addRow("ok with empty field") << "ok" << QString() << true;
+    QTest::addRow("cancel") << "cancel"
+                            << "10.0.0.9" << false;
+    QTest::addRow("escape") << "escape"
+                            << "10.0.0.9" << false;
+}
+
+void TestUrlDialog::closing()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, typed);
+    QFETCH(bool, stored);
+    writeSetting(QStringLiteral("serviceIP"), QStringLiteral("old.host"));
+    UrlDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *field = dialog.findChild<QLineEdit *>(QStringLiteral("lineEdit"));
+    field->clear();
+    QTest::keyClicks(field, typed);
+
+    auto *buttons = dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+    if (how == QLatin1String("ok"))
+        QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    else if (how == QLatin1String("enter"))
+        QTest::keyClick(field, Qt::Key_Return);
+    else if (how == QLatin1String("cancel"))
+        QTest::mouseClick(buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+    else
+        QTest::keyClick(field, Qt::Key_Escape);
+
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(stored ? QDialog::Accepted : QDialog::Rejected));
+    const QString expected = stored ? typed : QStringLiteral("old.host");
+    QCOMPARE(dialog.serverAddress, expected);
+    QCOMPARE(readSetting(QStringLiteral("serviceIP"), QStringLiteral("<none>")), expected);
+}
+
+void TestUrlDialog::cancelKeepsTypedTextForNextTime()
+{
+    UrlDialog dialog;
+    dialog.show();
+    auto *field = dialog.findChild<QLineEdit *>(QStringLiteral("lineEdit"));
+    QTest::keyClicks(field, QStringLiteral("typed.host"));
+    dialog.reject();
+    QCOMPARE(dialog.serverAddress, QString());
+
+    dialog.show();
+    QCOMPARE(field->text(), QStringLiteral("typed.host"));
+    dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(dialog.serverAddress, QStringLiteral("typed.host"));
+    QCOMPARE(readSetting(QStringLiteral("serviceIP"), QString()), QStringLiteral("typed.host"));
+}
+
+void TestUrlDialog::buildLine_data()
+{
+    QTest::addColumn<QByteArray>("versionIni"); // null: no file
+    QTest::addColumn<QString>("line");
+    QTest::addRow("no Version.ini") << QByteArray() << "Builder:";
+    QTest::addRow("date") << QByteArray("[General]\nPublish_Date=2026-12-01\n") << "Builder:2026-12-01";
+    QTest::addRow("no key") << QByteArray("[General]\nOther=1\n") << "Builder:";
+}
+
+void TestUrlDialog::buildLine()
+{
+    QFETCH(QByteArray, versionIni);
+    QFETCH(QString, line);
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(home->root()));
+    if (!versionIni.isNull()) {
+        QFile file(QStringLiteral("Version.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(versionIni);
+    }
+    UrlDialog dialog;
+    dialog.retranslate();
+    const QString shown = dialog.findChild<QLabel *>(QStringLiteral("label_2"))->text();
+    QVERIFY(QDir::setCurrent(previous));
+    QCOMPARE(shown, line);
+}
+
+QTEST_MAIN(TestUrlDialog)
+#include "TestUrlDialog.moc"
