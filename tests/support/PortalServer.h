@@ -1,0 +1,81 @@
+#pragma once
+
+#include "HttpsServer.h"
+
+#include <QUrlQuery>
+
+// A local HTTPS portal for the web-engine tests: the identity endpoint, a page
+// with a desktop link and exit links, and a connection file to download.
+class PortalServer : public HttpsServer
+{
+public:
+    explicit PortalServer(QObject *parent = nullptr)
+        : HttpsServer(parent)
+    {
+        setHandler([this](const HttpRequest &request) { return answer(request); });
+    }
+
+    bool start()
+    {
+        return listen(QStringLiteral(TEST_DATA_DIR "/test-cert.pem"), QStringLiteral(TEST_DATA_DIR "/test-key.pem"));
+    }
+
+    // "https://127.0.0.1:PORT", no trailing slash.
+    QString address() const
+    {
+        QString text = url(QStringLiteral("/")).toString();
+        text.chop(1);
+        return text;
+    }
+
+    // Body of the identity reply; a null array answers 404 with no JSON.
+    QByteArray identityReply = QByteArrayLiteral("{\"isMe\":true}");
+    QByteArray connectionFile = QByteArrayLiteral("full address:s:127.0.0.1:3389\r\n"
+                                                  "use multimon:i:1\r\n"
+                                                  "redirectprinters:i:1\r\n");
+
+    QVector<HttpRequest> requestsTo(const QString &path) const
+    {
+        QVector<HttpRequest> matching;
+        const QVector<HttpRequest> all = requests();
+        for (const HttpRequest &request : all)
+            if (request.path == path)
+                matching << request;
+        return matching;
+    }
+
+    bool sawPathEndingWith(const QString &tail) const
+    {
+        const QVector<HttpRequest> all = requests();
+        for (const HttpRequest &request : all)
+            if (request.path.endsWith(tail, Qt::CaseInsensitive))
+                return true;
+        return false;
+    }
+
+private:
+    HttpResponse answer(const HttpRequest &request)
+    {
+        if (request.path == QLatin1String("/public/merolink-identify/is-me.do")) {
+            if (identityReply.isNull())
+                return HttpResponse::notFound();
+            return HttpResponse::json(200, identityReply);
+        }
+        if (request.path == QLatin1String("/desktops/office.rdp")) {
+            HttpResponse file(200, connectionFile, "application/x-rdp");
+            file.setHeader("Content-Disposition", "attachment; filename=\"office.rdp\"");
+            return file;
+        }
+        if (request.path == QLatin1String("/") || request.path.startsWith(QLatin1String("/page")))
+            return HttpResponse::html(200, portalPage);
+        return HttpResponse::html(200, "<html><body>elsewhere</body></html>");
+    }
+
+    const QByteArray portalPage = QByteArrayLiteral(
+        "<html><head><title>portal</title></head><body>"
+        "<a id='rdp' href='/desktops/office.rdp'>Office</a> "
+        "<a id='exit' href='/logout/abouttarsen'>Exit</a> "
+        "<a id='near' href='/logout/abouttarsen/'>Near</a> "
+        "<form id='form' action='/form/AboutTarsen' method='post'><input name='x' value='1'></form>"
+        "</body></html>");
+};
