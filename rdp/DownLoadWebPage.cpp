@@ -56,6 +56,8 @@ void DownLoadWebPage::convertRdpFile(const QByteArray &path, QStringList &argume
 void DownLoadWebPage::launchFreeRdp()
 {
     QStringList arguments {rdpFilePath};
-    convertRdpFile(rdpFilePath.toLatin1(), arguments);
+    // In the file system's own encoding: a temporary folder under a Chinese user
+    // name must still be readable.
+    convertRdpFile(QFile::encodeName(rdpFilePath), arguments);
     FreeRdpLauncher::start(arguments, this);
 }

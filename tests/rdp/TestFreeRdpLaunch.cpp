@@ -57,7 +57,7 @@ private slots:
 private:
     QStringList translated(const QString &path) const
     {
-        return QStringList {path} + rdpOptions(readRdpHead(path.toLatin1()));
+        return QStringList {path} + rdpOptions(readRdpHead(QFile::encodeName(path)));
     }
 
     QScopedPointer<FakeClient> fake;
@@ -104,8 +104,9 @@ void TestFreeRdpLaunch::exactArguments()
 void TestFreeRdpLaunch::pathWithBlankIsOneArgument()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    QVERIFY(QDir().mkpath(fake->workDir() + QStringLiteral("/John Smith/Temp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/John Smith/Temp/tmp.rdp"),
+    // A blank, and a user name outside Latin-1: the file must still be read.
+    QVERIFY(QDir().mkpath(fake->workDir() + QStringLiteral("/John Smith/张三")));
+    const QString path = writeFile(fake->workDir() + QStringLiteral("/John Smith/张三/tmp.rdp"),
         "gatewayhostname:s:gate way.example\r\n");
     QObject owner;
     FreeRdpLauncher::start(translated(path), &owner);
