@@ -1,0 +1,290 @@
+#include "ConfigStore.h"
+#include "DownLoadWebPage.h"
+#include "LogWriter.h"
+#include "MainWindow.h"
+#include "MessageBox.h"
+#include "PortalSignIn.h"
+#include "QProgressIndicator.h"
+#include "TerminalIdentity.h"
+#include "support/FakeClient.h"
+#include "support/PortalServer.h"
+#include "support/TestHome.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QPushButton>
+#include <QWebEngineView>
+#include <QtTest>
+
+namespace {
+
+struct Box
+{
+    QString title;
+    QString text;
+};
+
+const QString identityPath = QStringLiteral("/public/merolink-identify/is-me.do");
+const QString password = QStringLiteral("S3cr3t pw%");
+
+} // namespace
+
+// The login road against a local HTTPS portal, with the real web engine.
+class TestPortal : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void signedInPortal_data();
+    void signedInPortal();
+    void refusals_data();
+    void refusals();
+    void exitBringsLoginBack();
+    void twoQuickPresses();
+    void passwordNeverLogged();
+
+private:
+    void login(const QString &address);
+    DownLoadWebPage *livePage() const;
+    QWebEngineView *liveView() const;
+
+    PortalServer server;
+    QScopedPointer<FakeClient> fake;
+    QScopedPointer<TestHome> home;
+    QScopedPointer<MainWindow> window;
+    QList<Box> boxes;
+    QString previousDir;
+};
+
+void TestPortal::initTestCase()
+{
+    QVERIFY(server.start());
+    fake.reset(new FakeClient);
+    QVERIFY(fake->install(QStringLiteral("xfreerdp")));
+    previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(fake->workDir()));
+    MessageBox::setRecorder([this](const QString &title, const QString &text) { boxes.append({title, text}); });
+}
+
+void TestPortal::cleanupTestCase()
+{
+    MessageBox::setRecorder({});
+    QDir::setCurrent(previousDir);
+}
+
+void TestPortal::init()
+{
+    home.reset(new TestHome);
+    QVERIFY(home->isValid());
+    QVERIFY(home->makeAppConfigDir());
+    qInstallMessageHandler(logMessageHandler);
+    server.clearRequests();
+    server.identityReply = QByteArrayLiteral("{\"isMe\":true}");
+    boxes.clear();
+}
+
+void TestPortal::cleanup()
+{
+    window.reset();
+    QTRY_COMPARE(fake->running(), 0);
+    qInstallMessageHandler(nullptr);
+    home.reset();
+}
+
+void TestPortal::login(const QString &address)
+{
+    writeSetting(QStringLiteral("serviceIP"), address);
+    window.reset(new MainWindow);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("userEdit")), QStringLiteral("a b"));
+    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("passwordEdit")), password);
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
+}
+
+DownLoadWebPage *TestPortal::livePage() const
+{
+    const QList<DownLoadWebPage *> pages = window->findChildren<DownLoadWebPage *>();
+    return pages.size() == 1 ? pages.first() : nullptr;
+}
+
+QWebEngineView *TestPortal::liveView() const
+{
+    DownLoadWebPage *page = livePage();
+    return page ? qobject_cast<QWebEngineView *>(page->view()) : nullptr;
+}
+
+void TestPortal::signedInPortal_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("withScheme");
+    QTest::addColumn<QString>("acceptLanguage");
+    QTest::addRow("english, address with scheme") << "1" << true << "en-US,en";
+    QTest::addRow("chinese, address without scheme") << "0" << false << "zh-CN,zh";
+}
+
+void TestPortal::signedInPortal()
+{
+    QFETCH(QString, language);
+    QFETCH(bool, withScheme);
+    QFETCH(QString, acceptLanguage);
+    writeSetting(QStringLiteral("language"), language);
+    QString address = server.address();
+    if (!withScheme)
+        address.remove(QStringLiteral("https://"));
+    login(address);
+
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(identityPath).size(), 1, 20000);
+    const HttpRequest check = server.requestsTo(identityPath).first();
+    QCOMPARE(check.method, QByteArray("GET"));
+    QCOMPARE(check.header("Content-Type"), QByteArray("application/json"));
+
+    // The portal is loaded signed in, the spinner turning until the first page is there.
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(QStringLiteral("/")).size(), 1, 30000);
+    const HttpRequest signIn = server.requestsTo(QStringLiteral("/")).first();
+    const QString sid = encodeSerialId(terminalSerialId());
+    const QString query = QStringLiteral("username=a%20b&password=S3cr3t%20pw%25&sid=") + sid
+        + (withScheme ? QStringLiteral("&a=a") : QStringLiteral("&a=a/"));
+    QCOMPARE(QString::fromLatin1(signIn.rawQuery), query);
+    QVERIFY2(signIn.header("Accept-Language").startsWith(acceptLanguage.toLatin1()),
+        signIn.header("Accept-Language").constData());
+
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+    // Without a window manager the window may never become active, so look
+    // at the window's own focus widget rather than the application's.
+    QTRY_VERIFY(window->focusWidget() && (window->focusWidget() == liveView()
+                    || window->focusWidget() == liveView()->focusProxy()));
+    QVERIFY(boxes.isEmpty());
+    // No menu on a right click.
+    QCOMPARE(liveView()->contextMenuPolicy(), Qt::CustomContextMenu);
+
+    // A desktop handed out by the portal starts one client.
+    livePage()->runJavaScript(QStringLiteral("document.getElementById('rdp').click();"));
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    QCOMPARE(fake->calls().first().first(), home->tempDir() + QStringLiteral("/tmp.rdp"));
+    QCOMPARE(fake->calls().first().last(), QStringLiteral("/printer"));
+    QDir(fake->workDir() + QStringLiteral("/records")).removeRecursively();
+    QDir().mkpath(fake->workDir() + QStringLiteral("/records"));
+}
+
+void TestPortal::refusals_data()
+{
+    QTest::addColumn<QByteArray>("reply"); // null: 404 without JSON
+    QTest::addColumn<bool>("refusedPort");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("opens");
+    QTest::addRow("false opens too") << QByteArray("{\"isMe\":false}") << false << "0" << true;
+    QTest::addRow("string") << QByteArray("{\"isMe\":\"true\"}") << false << "0" << false;
+    QTest::addRow("html") << QByteArray() << false << "0" << false;
+    QTest::addRow("empty body") << QByteArray("") << false << "1" << false;
+    QTest::addRow("refused port") << QByteArray("{\"isMe\":true}") << true << "1" << false;
+}
+
+void TestPortal::refusals()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, refusedPort);
+    QFETCH(QString, language);
+    QFETCH(bool, opens);
+    writeSetting(QStringLiteral("language"), language);
+    server.identityReply = reply;
+    QString address = server.address();
+    if (refusedPort) {
+        HttpsServer closed;
+        QVERIFY(closed.listen());
+        address = QStringLiteral("https://127.0.0.1:%1").arg(closed.port());
+        closed.close();
+    }
+    login(address);
+    if (opens) {
+        QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+        QVERIFY(boxes.isEmpty());
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 20000);
+    QCOMPARE(boxes.first().title, QStringLiteral("错误"));
+    QCOMPARE(boxes.first().text, language == QLatin1String("1") ? QStringLiteral("Please check server address")
+                                                                 : QStringLiteral("请检查服务器地址"));
+    QVERIFY(!livePage());
+    QCOMPARE(window->centralWidget()->objectName(), QStringLiteral("loginWidget"));
+}
+
+void TestPortal::exitBringsLoginBack()
+{
+    login(server.address());
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+    livePage()->runJavaScript(QStringLiteral("document.getElementById('exit').click();"));
+    QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<DownLoadWebPage *>().isEmpty(), 20000);
+    QTRY_VERIFY(window->findChildren<QWebEngineView *>().isEmpty());
+    QVERIFY(!server.sawPathEndingWith(QStringLiteral("abouttarsen")));
+
+    // The form is back and usable: the user name typed before is still there.
+    auto *userEdit = window->findChild<QLineEdit *>(QStringLiteral("userEdit"));
+    QVERIFY(userEdit->isVisible());
+    QCOMPARE(userEdit->text(), QStringLiteral("a b"));
+    QTest::keyClicks(userEdit, QStringLiteral("c"));
+    QCOMPARE(userEdit->text(), QStringLiteral("a bc"));
+
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(QStringLiteral("/")).size(), 2, 30000);
+    QVERIFY(server.requestsTo(QStringLiteral("/")).last().rawQuery.startsWith("username=a%20bc&"));
+}
+
+void TestPortal::twoQuickPresses()
+{
+    login(server.address());
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(identityPath).size(), 2, 20000);
+    // The second answer replaces the first portal, possibly before its
+    // sign-in request left: one page is left, and the checks' access
+    // managers are gone.
+    QTRY_VERIFY_WITH_TIMEOUT(livePage(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!server.requestsTo(QStringLiteral("/")).isEmpty(), 30000);
+    QTRY_COMPARE(window->findChildren<QWebEngineView *>().size(), 1);
+    QTRY_VERIFY(window->findChildren<QNetworkAccessManager *>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+
+    livePage()->runJavaScript(QStringLiteral("document.getElementById('rdp').click();"));
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    QTest::qWait(500);
+    QCOMPARE(fake->calls().size(), 1);
+    QDir(fake->workDir() + QStringLiteral("/records")).removeRecursively();
+    QDir().mkpath(fake->workDir() + QStringLiteral("/records"));
+}
+
+void TestPortal::passwordNeverLogged()
+{
+    // An address without scheme logs the whole sign-in address; the gateway
+    // password of a connection file is logged with the client's arguments.
+    server.connectionFile = QByteArrayLiteral("gatewayhostname:s:gw\r\ngatewaypassword:s:Gw-Pa55\r\n");
+    QString address = server.address();
+    login(address.remove(QStringLiteral("https://")));
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+    livePage()->runJavaScript(QStringLiteral("document.getElementById('rdp').click();"));
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    window.reset();
+    qInstallMessageHandler(nullptr);
+
+    QFile log(logFilePath(QDate::currentDate()));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray session = log.readAll();
+    QVERIFY(session.contains("password=***"));
+    QVERIFY(session.contains("/gp:***"));
+    for (const QByteArray &secret : {password.toUtf8(), QByteArray("S3cr3t%20pw"), QByteArray("Gw-Pa55")})
+        QVERIFY2(!session.contains(secret), secret.constData());
+    QDir(fake->workDir() + QStringLiteral("/records")).removeRecursively();
+    QDir().mkpath(fake->workDir() + QStringLiteral("/records"));
+}
+
+QTEST_MAIN(TestPortal)
+#include "TestPortal.moc"
