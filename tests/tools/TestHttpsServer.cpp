@@ -162,7 +162,8 @@ void TestHttpsServer::parser_data()
         QTest::addRow("%s", name) << input << failed << status << QByteArray() << QString() << QByteArray()
                                   << QByteArray();
     };
-    refused("garbage", QByteArray("\x16\x03\x01\x00\xff\xfe garbage\r\n\r\n", 20), 400);
+    static const char garbage[] = "\x16\x03\x01\x00\xff\xfe garbage\r\n\r\n";
+    refused("garbage", QByteArray(garbage, sizeof garbage - 1), 400);
     refused("no version", "GET /\r\n\r\n", 400);
     refused("two blanks", "GET  / HTTP/1.1\r\n\r\n", 400);
     refused("tab separator", "GET\t/ HTTP/1.1\r\n\r\n", 400);
@@ -560,9 +561,9 @@ void TestHttpsServer::holdNeverAnswers()
 
 void TestHttpsServer::streamSizedBody()
 {
-    const qint64 size = 5 * 1024 * 1024 + 17;
+    static constexpr qint64 size = 5 * 1024 * 1024 + 17;
     HttpsServer server;
-    server.setHandler([size](const HttpRequest &) { return HttpResponse::stream(size); });
+    server.setHandler([](const HttpRequest &) { return HttpResponse::stream(size); });
     QVERIFY(server.listen(certPath, keyPath));
 
     QNetworkAccessManager manager;
