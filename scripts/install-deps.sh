@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtwebengine5-dev qttools5-dev qttools5-dev-tools
-    xvfb xauth x11-utils imagemagick
+    xvfb xauth x11-utils imagemagick libxcb1-dev
     freerdp2-x11 freerdp2-shadow-x11
     binutils-mingw-w64-x86-64
     clang libclang-rt-14-dev
