@@ -1,6 +1,6 @@
 // Draws the pictures compiled into the launcher and writes them into one
 // directory: the login background, the user head, the settings icon and the
-// application icon. Everything is computed from fixed numbers (no clock, no
+// application icon (and its 128 x 128 copy for desktop menus). Everything is computed from fixed numbers (no clock, no
 // seedless randomness), so two runs write identical bytes and the committed
 // files can be checked against a fresh run.
 
@@ -263,18 +263,11 @@ QImage drawSettingIcon()
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-QImage drawAppIcon()
+// The application icon's art in a 35 x 33 frame, painted at any scale.
+void paintAppIcon(QPainter &painter)
 {
-    // Drawn four times larger and scaled down: small glyphs come out crisper
-    // than with antialiasing at 35 x 33 alone.
     const int width = 35;
     const int height = 33;
-    const int factor = 4;
-    QImage large = blankImage(width * factor, height * factor);
-    QPainter painter(&large);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(factor, factor);
-
     QLinearGradient tile(0, 0, 0, height);
     tile.setColorAt(0.0, QColor(0x3d, 0xa0, 0xff));
     tile.setColorAt(1.0, QColor(0x0a, 0x4a, 0xb0));
@@ -299,12 +292,41 @@ QImage drawAppIcon()
     cloud.addRoundedRect(QRectF(12.6, 15.3, 11.0, 2.9), 1.4, 1.4);
     painter.setBrush(QColor(0xe8, 0xf4, 0xff));
     painter.drawPath(cloud.simplified());
+}
+
+QImage drawAppIcon()
+{
+    // Drawn four times larger and scaled down: small glyphs come out crisper
+    // than with antialiasing at 35 x 33 alone.
+    const int width = 35;
+    const int height = 33;
+    const int factor = 4;
+    QImage large = blankImage(width * factor, height * factor);
+    QPainter painter(&large);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(factor, factor);
+    paintAppIcon(painter);
     painter.end();
 
     QImage small = large.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     small.setDotsPerMeterX(dotsPerMeter);
     small.setDotsPerMeterY(dotsPerMeter);
     return small.convertToFormat(QImage::Format_ARGB32);
+}
+
+// The same art for desktop menus: 128 x 128, centred, for the icon theme.
+QImage drawDesktopIcon()
+{
+    const int size = 128;
+    const qreal scale = size / 35.0;
+    QImage image = blankImage(size, size);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(0, (size - 33 * scale) / 2);
+    painter.scale(scale, scale);
+    paintAppIcon(painter);
+    painter.end();
+    return image.convertToFormat(QImage::Format_ARGB32);
 }
 
 quint32 crc32(const QByteArray &data)
@@ -453,6 +475,7 @@ int main(int argc, char *argv[])
         {"head.png", encodeGreyAlphaPng(drawHead())},
         {"setting-icon.png", encodePng(drawSettingIcon())},
         {"velmoclient.ico", encodeIco(drawAppIcon())},
+        {"velmoclient.png", encodePng(drawDesktopIcon())},
     };
     for (const Output &output : outputs) {
         const QString path = dir.filePath(QString::fromLatin1(output.name));

@@ -1,0 +1,61 @@
+# Builds the Debian package from the build tree and checks what it holds.
+# -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder>
+
+function(require text pattern what)
+    if(NOT text MATCHES "${pattern}")
+        message(FATAL_ERROR "package check: ${what} missing (looked for ${pattern})\n${text}")
+    endif()
+endfunction()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+execute_process(COMMAND cpack -G DEB -B ${WORK_DIR} --config ${BUILD_DIR}/CPackConfig.cmake
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cpack failed:\n${output}")
+endif()
+file(GLOB debs ${WORK_DIR}/velmoclient_*.deb)
+list(LENGTH debs count)
+if(NOT count EQUAL 1)
+    message(FATAL_ERROR "expected one package in ${WORK_DIR}, found: ${debs}")
+endif()
+
+execute_process(COMMAND dpkg-deb -c ${debs} OUTPUT_VARIABLE contents COMMAND_ERROR_IS_FATAL ANY)
+require("${contents}" "-rwxr-xr-x [^\n]* \\./usr/bin/VelmoClient\n" "program")
+require("${contents}" " \\./usr/share/applications/velmoclient\\.desktop\n" "desktop entry")
+require("${contents}" " \\./usr/share/icons/hicolor/128x128/apps/velmoclient\\.png\n" "icon")
+require("${contents}" "lrwxrwxrwx [^\n]* \\./usr/lib/[^\n]*velmoclient/xfreerdp -> /usr/bin/xfreerdp\n" "client link")
+require("${contents}" " \\./usr/lib/[^\n]*velmoclient/Version\\.ini\n" "Version.ini")
+if(contents MATCHES "/usr/local|/tmp/|/build")
+    message(FATAL_ERROR "package holds a build path:\n${contents}")
+endif()
+
+execute_process(COMMAND dpkg-deb -I ${debs} OUTPUT_VARIABLE info COMMAND_ERROR_IS_FATAL ANY)
+require("${info}" "\n Package: velmoclient\n" "package name")
+require("${info}" "\n Version: 2\\.1\\.0\n" "version")
+require("${info}" "\n Maintainer: [^\n]+<[^\n]+@[^\n]+>\n" "maintainer")
+require("${info}" "\n Description: [^\n]+\n  [^\n]+" "description")
+foreach(dependency freerdp2-x11 libqt5webenginewidgets5 libqt5widgets5 libqt5network5 libqt5core5a)
+    require("${info}" "\n Depends: ([^\n]*[ ,])?${dependency}[ ,(\n]" "dependency ${dependency}")
+endforeach()
+
+# The entry starts the launcher in the directory that holds the client link.
+execute_process(COMMAND dpkg-deb -x ${debs} ${WORK_DIR}/root COMMAND_ERROR_IS_FATAL ANY)
+set(entry ${WORK_DIR}/root/usr/share/applications/velmoclient.desktop)
+file(READ ${entry} desktop)
+require("${desktop}" "\nExec=/usr/bin/VelmoClient\n" "Exec= line")
+require("${desktop}" "\nIcon=velmoclient\n" "Icon= line")
+string(REGEX MATCH "\nPath=([^\n]*)\n" _ "${desktop}")
+set(run_dir ${CMAKE_MATCH_1})
+if(NOT IS_SYMLINK ${WORK_DIR}/root${run_dir}/xfreerdp OR NOT EXISTS ${WORK_DIR}/root${run_dir}/Version.ini)
+    message(FATAL_ERROR "Path=${run_dir} does not hold the client link and Version.ini")
+endif()
+file(READ ${WORK_DIR}/root${run_dir}/Version.ini version_ini)
+require("${version_ini}" "\\[General\\]\nPublish_Date=[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]\n" "build date")
+
+execute_process(COMMAND desktop-file-validate ${entry} RESULT_VARIABLE result OUTPUT_VARIABLE output
+    ERROR_VARIABLE output)
+if(NOT result EQUAL 0 OR NOT output STREQUAL "")
+    message(FATAL_ERROR "desktop-file-validate:\n${output}")
+endif()
+message(STATUS "package ${debs} checked")
