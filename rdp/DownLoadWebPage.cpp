@@ -55,6 +55,14 @@ void DownLoadWebPage::convertRdpFile(const QByteArray &path, QStringList &argume
 
 void DownLoadWebPage::launchFreeRdp()
 {
+    // A cancelled or broken download leaves no usable file: no session then.
+    if (const auto *item = qobject_cast<QWebEngineDownloadItem *>(sender())) {
+        if (item->state() != QWebEngineDownloadItem::DownloadCompleted) {
+            qWarning() << "download ended without a whole file, no client started:" << rdpFilePath
+                       << item->interruptReasonString();
+            return;
+        }
+    }
     QStringList arguments {rdpFilePath};
     // In the file system's own encoding: a temporary folder under a Chinese user
     // name must still be readable.

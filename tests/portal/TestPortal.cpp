@@ -48,9 +48,17 @@ private slots:
     void exitBringsLoginBack();
     void twoQuickPresses();
     void passwordNeverLogged();
+    void oddCredentials_data();
+    void oddCredentials();
+    void oddServerAddress_data();
+    void oddServerAddress();
+    void hugeIdentityReply_data();
+    void hugeIdentityReply();
+    void identityReplyThatNeverEnds();
 
 private:
     void login(const QString &address);
+    void loginAs(const QString &address, const QString &user, const QString &pass);
     DownLoadWebPage *livePage() const;
     QWebEngineView *liveView() const;
 
@@ -86,6 +94,7 @@ void TestPortal::init()
     qInstallMessageHandler(logMessageHandler);
     server.clearRequests();
     server.identityReply = QByteArrayLiteral("{\"isMe\":true}");
+    server.holdIdentity = false;
     boxes.clear();
 }
 
@@ -99,12 +108,18 @@ void TestPortal::cleanup()
 
 void TestPortal::login(const QString &address)
 {
+    loginAs(address, QStringLiteral("a b"), password);
+}
+
+void TestPortal::loginAs(const QString &address, const QString &user, const QString &pass)
+{
     writeSetting(QStringLiteral("serviceIP"), address);
     window.reset(new MainWindow);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.data()));
-    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("userEdit")), QStringLiteral("a b"));
-    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("passwordEdit")), password);
+    // Typed where the keyboard can, set where it cannot (control characters).
+    window->findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(user);
+    window->findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(pass);
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
 }
 
@@ -284,6 +299,115 @@ void TestPortal::passwordNeverLogged()
         QVERIFY2(!session.contains(secret), secret.constData());
     QDir(fake->workDir() + QStringLiteral("/records")).removeRecursively();
     QDir().mkpath(fake->workDir() + QStringLiteral("/records"));
+}
+
+void TestPortal::oddCredentials_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("pass");
+    QTest::addRow("outside Latin-1") << QStringLiteral("\u7528\u6237") << QStringLiteral("\u5bc6\u7801\u00e9");
+    QTest::addRow("control characters") << QStringLiteral("a\tb\x01&c=d") << QStringLiteral("p\r\nq#\x7f");
+    QTest::addRow("10,000 characters") << QString(10000, QLatin1Char('u')) << QString(10000, QLatin1Char('p'));
+}
+
+void TestPortal::oddCredentials()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, pass);
+    loginAs(server.address(), user, pass);
+    QTRY_VERIFY_WITH_TIMEOUT(!server.requestsTo(QStringLiteral("/")).isEmpty(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+    QVERIFY(boxes.isEmpty());
+
+    // Whatever was typed, the query keeps its four values in order, with
+    // nothing raw that could split or end it.
+    const QByteArray query = server.requestsTo(QStringLiteral("/")).first().rawQuery;
+    const QList<QByteArray> pairs = query.split('&');
+    QCOMPARE(pairs.size(), 4);
+    QVERIFY(pairs.at(0).startsWith("username="));
+    QVERIFY(pairs.at(1).startsWith("password="));
+    QVERIFY(pairs.at(2).startsWith("sid="));
+    QCOMPARE(pairs.at(3), QByteArray("a=a"));
+    for (const char c : query)
+        QVERIFY2(c > 0x20 && c < 0x7f, query.left(200).constData());
+    // The field may cut a long entry; what it holds is what is sent.
+    const QString typed = window->findChild<QLineEdit *>(QStringLiteral("userEdit"))->text();
+    QVERIFY(user.startsWith(typed));
+    QCOMPARE(QString::fromLatin1(QByteArray::fromPercentEncoding(pairs.at(0).mid(9))),
+        QString::fromLatin1(typed.toLatin1()));
+
+    // The form is stored as typed and the window still answers.
+    QCOMPARE(readSetting(QStringLiteral("user"), QString()), QString());
+    QVERIFY(livePage());
+}
+
+void TestPortal::oddServerAddress_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addRow("10,000 characters") << QLatin1Char('/') + QString(10000, QLatin1Char('x'));
+    QTest::addRow("outside Latin-1") << QStringLiteral("/\u95e8\u6237");
+    QTest::addRow("control characters") << QStringLiteral("/\x01\r\nHost: evil");
+    QTest::addRow("blank and percent") << QStringLiteral("/a b%zz");
+}
+
+void TestPortal::oddServerAddress()
+{
+    // None of these is the identity path any more: the server's answer is
+    // not the identity reply, and the launcher says so and goes on working.
+    QFETCH(QString, suffix);
+    writeSetting(QStringLiteral("language"), QStringLiteral("1"));
+    login(server.address() + suffix);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 20000);
+    QCOMPARE(boxes.first().text, QStringLiteral("Please check server address"));
+    QVERIFY(!livePage());
+    for (const HttpRequest &request : server.requests())
+        QVERIFY2(request.header("Host").startsWith("127.0.0.1:"), request.header("Host").constData());
+
+    // The window goes on answering: the next press gets its own answer.
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 2, 20000);
+    QCOMPARE(window->centralWidget()->objectName(), QStringLiteral("loginWidget"));
+}
+
+void TestPortal::hugeIdentityReply_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("opens");
+    const QByteArray padding(6 * 1024 * 1024, ' ');
+    QTest::addRow("6 MB of JSON") << QByteArray("{\"isMe\":true," + padding + "\"x\":1}") << true;
+    QTest::addRow("6 MB of text") << QByteArray("isMe" + padding) << false;
+}
+
+void TestPortal::hugeIdentityReply()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, opens);
+    server.identityReply = reply;
+    login(server.address());
+    if (opens)
+        QTRY_VERIFY_WITH_TIMEOUT(livePage(), 30000);
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 30000);
+    QCOMPARE(boxes.isEmpty(), opens);
+}
+
+void TestPortal::identityReplyThatNeverEnds()
+{
+    server.holdIdentity = true;
+    login(server.address());
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(identityPath).size(), 1, 20000);
+    QTest::qWait(1000);
+    QVERIFY(boxes.isEmpty());
+    QVERIFY(!livePage());
+
+    // The form stays usable, and a press once the server answers opens the portal.
+    auto *userEdit = window->findChild<QLineEdit *>(QStringLiteral("userEdit"));
+    QTest::keyClicks(userEdit, QStringLiteral("x"));
+    QCOMPARE(userEdit->text(), QStringLiteral("a bx"));
+    server.holdIdentity = false;
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(livePage(), 20000);
+    QVERIFY(boxes.isEmpty());
 }
 
 QTEST_MAIN(TestPortal)

@@ -3,6 +3,9 @@
 #include "support/PortalServer.h"
 #include "support/TestHome.h"
 
+#include <QPointer>
+#include <QWebEngineDownloadItem>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QtTest>
 
@@ -22,6 +25,7 @@ private slots:
     void downloadStartsOneClient();
     void nextDownloadReplacesTheFile();
     void clientsEndWithThePage();
+    void cancelledDownloadStartsNothing();
 
 private:
     void clickDesktopLink();
@@ -69,6 +73,7 @@ void TestDownLoadWebPage::cleanup()
     delete page;
     page = nullptr;
     QTRY_COMPARE(fake->running(), 0);
+    fake->clearCalls();
 }
 
 void TestDownLoadWebPage::clickDesktopLink()
@@ -157,11 +162,11 @@ void TestDownLoadWebPage::nextDownloadReplacesTheFile()
     const QString path = home->tempDir() + QStringLiteral("/tmp.rdp");
     const QByteArray first = server.connectionFile;
     clickDesktopLink();
-    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 2, 20000); // one from the previous case
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
 
     server.connectionFile = QByteArrayLiteral("use gfx:i:1\r\n");
     clickDesktopLink();
-    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 3, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 2, 20000);
     server.connectionFile = first;
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -186,6 +191,30 @@ void TestDownLoadWebPage::clientsEndWithThePage()
     delete page;
     page = nullptr;
     QCOMPARE(fake->running(), 0);
+}
+
+void TestDownLoadWebPage::cancelledDownloadStartsNothing()
+{
+    server.endlessDownload = true;
+    QPointer<QWebEngineDownloadItem> item;
+    // Connected after the page's own handler, so the item is accepted already.
+    connect(page->profile(), &QWebEngineProfile::downloadRequested, this,
+        [&item](QWebEngineDownloadItem *requested) { item = requested; });
+    clickDesktopLink();
+    QTRY_VERIFY_WITH_TIMEOUT(item && item->receivedBytes() > 0, 20000);
+    item->cancel();
+    QTRY_COMPARE_WITH_TIMEOUT(item->state(), QWebEngineDownloadItem::DownloadCancelled, 10000);
+    QTest::qWait(500);
+    QCOMPARE(fake->calls().size(), 0);
+    disconnect(page->profile(), &QWebEngineProfile::downloadRequested, this, nullptr);
+
+    // The page goes on working: the next desktop starts its client.
+    server.endlessDownload = false;
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    QFile saved(page->downloadedFilePath());
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), server.connectionFile);
 }
 
 QTEST_MAIN(TestDownLoadWebPage)

@@ -238,6 +238,11 @@ void TestRdpTranslation::readHead_data()
     QTest::addRow("binary") << QByteArray("\xFF\xFE\0\0\r\n\0", 7);
     QTest::addRow("head size") << QByteArray(rdpHeadSize, 'a');
     QTest::addRow("key past head") << QByteArray(rdpHeadSize, '#') + "\r\nuse multimon:i:1\r\n";
+    QByteArray megabyte;
+    while (megabyte.size() < 1024 * 1024)
+        megabyte += QByteArray("x:s:", 4) + QByteArray(60, '\0') + "\r\n";
+    megabyte += "use multimon:i:1\r\n";
+    QTest::addRow("1 MB with NUL bytes, key only past the head") << megabyte;
 }
 
 void TestRdpTranslation::readHead()

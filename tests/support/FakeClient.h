@@ -42,6 +42,14 @@ public:
         return result;
     }
 
+    // Forgets the recorded calls (of clients that have ended).
+    void clearCalls() const
+    {
+        QDir records(m_records);
+        for (const QString &name : records.entryList({QStringLiteral("call-*.txt")}, QDir::Files))
+            records.remove(name);
+    }
+
     // Process ids of the calls that are still running.
     int running() const
     {

@@ -30,6 +30,11 @@ public:
 
     // Body of the identity reply; a null array answers 404 with no JSON.
     QByteArray identityReply = QByteArrayLiteral("{\"isMe\":true}");
+    // The identity reply never comes: the connection is held open.
+    bool holdIdentity = false;
+    // The connection file never ends: the download streams filler until
+    // someone cancels it.
+    bool endlessDownload = false;
     QByteArray connectionFile = QByteArrayLiteral("full address:s:127.0.0.1:3389\r\n"
                                                   "use multimon:i:1\r\n"
                                                   "redirectprinters:i:1\r\n");
@@ -57,12 +62,15 @@ private:
     HttpResponse answer(const HttpRequest &request)
     {
         if (request.path == QLatin1String("/public/merolink-identify/is-me.do")) {
+            if (holdIdentity)
+                return HttpResponse::hold();
             if (identityReply.isNull())
                 return HttpResponse::notFound();
             return HttpResponse::json(200, identityReply);
         }
         if (request.path == QLatin1String("/desktops/office.rdp")) {
-            HttpResponse file(200, connectionFile, "application/x-rdp");
+            HttpResponse file = endlessDownload ? HttpResponse::stream(-1)
+                                                : HttpResponse(200, connectionFile, "application/x-rdp");
             file.setHeader("Content-Disposition", "attachment; filename=\"office.rdp\"");
             return file;
         }
