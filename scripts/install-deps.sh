@@ -9,7 +9,7 @@ packages=(
     freerdp2-x11 freerdp2-shadow-x11
     binutils-mingw-w64-x86-64
     clang libclang-rt-14-dev
-    locales openssl
+    locales openssl fonts-wqy-zenhei
     desktop-file-utils dpkg-dev fakeroot file
 )
 
