@@ -25,7 +25,10 @@ void writeSetting(const QString &key, const QString &value);
 QString readPublishDate();
 
 // Flags are stored as "1" and "0"; only "1" counts as set.
-inline bool isFlagSet(const QString &value) { return value == QLatin1String("1"); }
+inline bool isFlagSet(const QString &value)
+{
+    return value == QLatin1String("1");
+}
 
 // Integer form of a stored number; text that is not a number gives 0.
 int settingToInt(const QString &value);

@@ -6,7 +6,8 @@ const QString serialIdNotGiven = QStringLiteral("N/A");
 
 bool hasScheme(const QString &serverAddress)
 {
-    return serverAddress.contains(QLatin1String("http://")) || serverAddress.contains(QLatin1String("https://"));
+    return serverAddress.contains(QLatin1String("http://"))
+        || serverAddress.contains(QLatin1String("https://"));
 }
 
 QString encodeCredential(const QString &text)

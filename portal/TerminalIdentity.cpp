@@ -23,14 +23,17 @@ namespace {
 
 bool isUsable(const InterfaceDescription &interface)
 {
-    return interface.flags.testFlag(QNetworkInterface::IsUp) && interface.flags.testFlag(QNetworkInterface::IsRunning)
-        && !interface.flags.testFlag(QNetworkInterface::IsLoopBack) && interface.type != QNetworkInterface::Virtual;
+    return interface.flags.testFlag(QNetworkInterface::IsUp)
+        && interface.flags.testFlag(QNetworkInterface::IsRunning)
+        && !interface.flags.testFlag(QNetworkInterface::IsLoopBack)
+        && interface.type != QNetworkInterface::Virtual;
 }
 
 bool hasRealIPv4(const InterfaceDescription &interface)
 {
     for (const QHostAddress &address : interface.addresses) {
-        if (address != QHostAddress(QHostAddress::LocalHost) && address.protocol() == QAbstractSocket::IPv4Protocol)
+        if (address != QHostAddress(QHostAddress::LocalHost)
+            && address.protocol() == QAbstractSocket::IPv4Protocol)
             return true;
     }
     return false;

@@ -189,7 +189,8 @@ void MainWindow::on_Login()
     writeSetting(QStringLiteral("user"), remember ? user : QString());
     writeSetting(QStringLiteral("password"), remember ? password : QString());
     writeSetting(QStringLiteral("recordpass"), remember ? QStringLiteral("1") : QStringLiteral("0"));
-    writeSetting(QStringLiteral("autologin"), autoLoginBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    writeSetting(
+        QStringLiteral("autologin"), autoLoginBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 
     const QString address = urlDialog.serverAddress;
     if (address.isEmpty()) {

@@ -9,9 +9,10 @@
 class QProgressIndicator : public QWidget
 {
     Q_OBJECT
-    Q_PROPERTY(int delay READ animationDelay WRITE setAnimationDelay DESIGNABLE true SCRIPTABLE true STORED true)
-    Q_PROPERTY(bool displayedWhenStopped READ isDisplayedWhenStopped WRITE setDisplayedWhenStopped DESIGNABLE true
-            SCRIPTABLE true STORED true)
+    Q_PROPERTY(
+        int delay READ animationDelay WRITE setAnimationDelay DESIGNABLE true SCRIPTABLE true STORED true)
+    Q_PROPERTY(bool displayedWhenStopped READ isDisplayedWhenStopped WRITE setDisplayedWhenStopped
+            DESIGNABLE true SCRIPTABLE true STORED true)
     Q_PROPERTY(QColor color READ color WRITE setColor DESIGNABLE true SCRIPTABLE true STORED true)
 
 public:

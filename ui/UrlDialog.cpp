@@ -36,6 +36,4 @@ void UrlDialog::onOK()
     writeSetting(QStringLiteral("serviceIP"), serverAddress);
 }
 
-void UrlDialog::onLineEditChange()
-{
-}
+void UrlDialog::onLineEditChange() { }

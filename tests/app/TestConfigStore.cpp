@@ -187,7 +187,8 @@ void TestConfigStore::unusableStoreKeepsWorking()
             junk.append(char((i * 131 + 7) % 256));
         file.write(junk);
         file.close();
-        QCOMPARE(readSetting(QStringLiteral("serviceIP"), QStringLiteral("fallback")), QStringLiteral("fallback"));
+        QCOMPARE(
+            readSetting(QStringLiteral("serviceIP"), QStringLiteral("fallback")), QStringLiteral("fallback"));
         // A write replaces the garbage with a readable file.
         writeSetting(QStringLiteral("serviceIP"), QStringLiteral("10.0.0.5"));
         QCOMPARE(readSetting(QStringLiteral("serviceIP"), QString()), QStringLiteral("10.0.0.5"));

@@ -62,7 +62,8 @@ void TestLogWriter::lineLayout_data()
     QTest::addRow("fatal") << int(QtFatalMsg) << "ABC" << stamp + " Fatal: ABC";
     QTest::addRow("info has no label") << int(QtInfoMsg) << "ABC" << stamp + "  ABC";
     QTest::addRow("placeholder kept") << int(QtDebugMsg) << "50%1 %2 done" << stamp + " Debug: 50%1 %2 done";
-    QTest::addRow("chinese") << int(QtDebugMsg) << QStringLiteral("错误") << stamp + QStringLiteral(" Debug: 错误");
+    QTest::addRow("chinese") << int(QtDebugMsg) << QStringLiteral("错误")
+                             << stamp + QStringLiteral(" Debug: 错误");
 }
 
 void TestLogWriter::lineLayout()
@@ -86,8 +87,8 @@ void TestLogWriter::appendsWithCrLf()
     QCOMPARE(lines.size(), 4);
     QVERIFY(lines.last().isEmpty());
     const QRegularExpression layout(QStringLiteral(R"(^\(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \) (.*)\r$)"));
-    const QStringList bodies{QStringLiteral("Debug: first"), QStringLiteral("Warning: second 100%1"),
-        QStringLiteral(" third")};
+    const QStringList bodies {
+        QStringLiteral("Debug: first"), QStringLiteral("Warning: second 100%1"), QStringLiteral(" third")};
     for (int i = 0; i < 3; ++i) {
         const QRegularExpressionMatch match = layout.match(QString::fromUtf8(lines.at(i)));
         QVERIFY2(match.hasMatch(), lines.at(i).constData());
@@ -119,8 +120,7 @@ void TestLogWriter::threadsWriteWholeLines()
     QList<QByteArray> lines = todaysLog().split('\n');
     QVERIFY(lines.takeLast().isEmpty());
     QCOMPARE(lines.size(), threadCount * linesPerThread);
-    const QRegularExpression layout(
-        QStringLiteral(R"(^\([0-9: -]{19} \) Debug: T(\d)-L(\d+) x{200}\r$)"));
+    const QRegularExpression layout(QStringLiteral(R"(^\([0-9: -]{19} \) Debug: T(\d)-L(\d+) x{200}\r$)"));
     QVector<int> next(threadCount, 0);
     for (const QByteArray &line : qAsConst(lines)) {
         const QRegularExpressionMatch match = layout.match(QString::fromLatin1(line));
@@ -156,7 +156,7 @@ void TestLogWriter::dayChangeLosesNothing()
     // The stamp is read just before midnight, the file name just after.
     const QDateTime before(QDate(2026, 12, 6), QTime(23, 59, 59, 999));
     const QDateTime after(QDate(2026, 12, 7), QTime(0, 0, 0, 0));
-    QVector<QDateTime> readings{before, after};
+    QVector<QDateTime> readings {before, after};
     setLogClock([&readings] { return readings.isEmpty() ? QDateTime() : readings.takeFirst(); });
     logMessageHandler(QtDebugMsg, QMessageLogContext(), QStringLiteral("at midnight"));
     setLogClock({});

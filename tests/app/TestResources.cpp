@@ -278,7 +278,8 @@ void TestResources::picturesAreRegeneratedIdentically()
         QVERIFY2(generator.exitCode() == 0, generator.readAllStandardError().constData());
     }
     const QStringList names {QStringLiteral("background-oem.png"), QStringLiteral("head.png"),
-        QStringLiteral("setting-icon.png"), QStringLiteral("velmoclient.ico"), QStringLiteral("velmoclient.png")};
+        QStringLiteral("setting-icon.png"), QStringLiteral("velmoclient.ico"),
+        QStringLiteral("velmoclient.png")};
     for (const QString &name : names) {
         const QByteArray bytes = readAll(QDir(first.path()).filePath(name));
         QVERIFY2(!bytes.isEmpty(), qPrintable(name));
@@ -286,8 +287,8 @@ void TestResources::picturesAreRegeneratedIdentically()
         // Pixels rather than bytes: another zlib may pack the same picture
         // differently.
         const QImage drawn = QImage::fromData(bytes).convertToFormat(QImage::Format_ARGB32);
-        const QImage committed = QImage(QStringLiteral(RESOURCE_SOURCE_DIR "/") + name)
-                                     .convertToFormat(QImage::Format_ARGB32);
+        const QImage committed
+            = QImage(QStringLiteral(RESOURCE_SOURCE_DIR "/") + name).convertToFormat(QImage::Format_ARGB32);
         QVERIFY2(!drawn.isNull() && drawn == committed,
             qPrintable(name + QStringLiteral(" is stale: run tools/make-pictures.sh")));
     }

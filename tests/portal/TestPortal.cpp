@@ -77,7 +77,9 @@ void TestPortal::initTestCase()
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
     previousDir = QDir::currentPath();
     QVERIFY(QDir::setCurrent(fake->workDir()));
-    MessageBox::setRecorder([this](const QString &title, const QString &text) { boxes.append({title, text}); });
+    MessageBox::setRecorder([this](const QString &title, const QString &text) {
+        boxes.append({title, text});
+    });
 }
 
 void TestPortal::cleanupTestCase()
@@ -174,8 +176,8 @@ void TestPortal::signedInPortal()
     QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
     // Without a window manager the window may never become active, so look
     // at the window's own focus widget rather than the application's.
-    QTRY_VERIFY(window->focusWidget() && (window->focusWidget() == liveView()
-                    || window->focusWidget() == liveView()->focusProxy()));
+    QTRY_VERIFY(window->focusWidget()
+        && (window->focusWidget() == liveView() || window->focusWidget() == liveView()->focusProxy()));
     QVERIFY(boxes.isEmpty());
     // No menu on a right click.
     QCOMPARE(liveView()->contextMenuPolicy(), Qt::CustomContextMenu);
@@ -225,8 +227,9 @@ void TestPortal::refusals()
     }
     QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 20000);
     QCOMPARE(boxes.first().title, QStringLiteral("错误"));
-    QCOMPARE(boxes.first().text, language == QLatin1String("1") ? QStringLiteral("Please check server address")
-                                                                 : QStringLiteral("请检查服务器地址"));
+    QCOMPARE(boxes.first().text,
+        language == QLatin1String("1") ? QStringLiteral("Please check server address")
+                                       : QStringLiteral("请检查服务器地址"));
     QVERIFY(!livePage());
     QCOMPARE(window->centralWidget()->objectName(), QStringLiteral("loginWidget"));
 }
@@ -265,7 +268,8 @@ void TestPortal::twoQuickPresses()
     QTRY_VERIFY_WITH_TIMEOUT(livePage(), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!server.requestsTo(QStringLiteral("/")).isEmpty(), 30000);
     QTRY_COMPARE(window->findChildren<QWebEngineView *>().size(), 1);
-    QTRY_VERIFY(window->findChildren<QNetworkAccessManager *>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+    QTRY_VERIFY(
+        window->findChildren<QNetworkAccessManager *>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
 
     livePage()->runJavaScript(QStringLiteral("document.getElementById('rdp').click();"));
@@ -305,9 +309,11 @@ void TestPortal::oddCredentials_data()
 {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("pass");
-    QTest::addRow("outside Latin-1") << QStringLiteral("\u7528\u6237") << QStringLiteral("\u5bc6\u7801\u00e9");
+    QTest::addRow("outside Latin-1") << QStringLiteral("\u7528\u6237")
+                                     << QStringLiteral("\u5bc6\u7801\u00e9");
     QTest::addRow("control characters") << QStringLiteral("a\tb\x01&c=d") << QStringLiteral("p\r\nq#\x7f");
-    QTest::addRow("10,000 characters") << QString(10000, QLatin1Char('u')) << QString(10000, QLatin1Char('p'));
+    QTest::addRow("10,000 characters")
+        << QString(10000, QLatin1Char('u')) << QString(10000, QLatin1Char('p'));
 }
 
 void TestPortal::oddCredentials()

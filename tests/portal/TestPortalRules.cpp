@@ -115,7 +115,8 @@ void TestPortalRules::serialIdEncoding_data()
     QTest::addRow("terminal identity") << "DC001A2B3C4D5E"
                                        << "6a6d1e1e1f6f1c6c1d6d1a6a1b6b";
     QTest::addRow("empty") << QString() << QString();
-    QTest::addRow("key itself") << "." << "00";
+    QTest::addRow("key itself") << "."
+                                << "00";
 }
 
 void TestPortalRules::serialIdEncoding()
@@ -132,13 +133,20 @@ void TestPortalRules::signInAddress_data()
     QTest::addColumn<QString>("server");
     QTest::addColumn<QString>("address");
     const QString query = QStringLiteral("?username=a%20b&password=p%25w&sid=6a6d&a=a");
-    QTest::addRow("with scheme") << "https://10.0.0.5" << "https://10.0.0.5" + query;
-    QTest::addRow("with scheme and slash") << "http://10.0.0.5:8080/" << "http://10.0.0.5:8080/" + query;
-    QTest::addRow("without scheme") << "10.0.0.5" << "https://10.0.0.5" + query + "/";
-    QTest::addRow("without scheme, slash kept") << "10.0.0.5/" << "https://10.0.0.5/" + query + "/";
-    QTest::addRow("upper-case scheme") << "HTTP://10.0.0.5" << "https://HTTP://10.0.0.5" + query + "/";
-    QTest::addRow("mixed-case scheme") << "Https://10.0.0.5" << "https://Https://10.0.0.5" + query + "/";
-    QTest::addRow("scheme inside path") << "host/x?u=http://y" << "host/x?u=http://y" + query;
+    QTest::addRow("with scheme") << "https://10.0.0.5"
+                                 << "https://10.0.0.5" + query;
+    QTest::addRow("with scheme and slash") << "http://10.0.0.5:8080/"
+                                           << "http://10.0.0.5:8080/" + query;
+    QTest::addRow("without scheme") << "10.0.0.5"
+                                    << "https://10.0.0.5" + query + "/";
+    QTest::addRow("without scheme, slash kept") << "10.0.0.5/"
+                                                << "https://10.0.0.5/" + query + "/";
+    QTest::addRow("upper-case scheme") << "HTTP://10.0.0.5"
+                                       << "https://HTTP://10.0.0.5" + query + "/";
+    QTest::addRow("mixed-case scheme") << "Https://10.0.0.5"
+                                       << "https://Https://10.0.0.5" + query + "/";
+    QTest::addRow("scheme inside path") << "host/x?u=http://y"
+                                        << "host/x?u=http://y" + query;
 }
 
 void TestPortalRules::signInAddress()

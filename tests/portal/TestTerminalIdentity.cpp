@@ -42,31 +42,31 @@ void TestTerminalIdentity::selection_data()
     const QString mac1 = QStringLiteral("00:1A:2B:3C:4D:5E");
     const QString mac2 = QStringLiteral("AA:BB:CC:DD:EE:FF");
 
-    QTest::addRow("ethernet") << Interfaces{nic(mac1, {"192.168.1.20"})} << "DC001A2B3C4D5E";
-    QTest::addRow("wifi") << Interfaces{nic(mac1, {"10.1.2.3"}, upRunning, QNetworkInterface::Wifi)}
+    QTest::addRow("ethernet") << Interfaces {nic(mac1, {"192.168.1.20"})} << "DC001A2B3C4D5E";
+    QTest::addRow("wifi") << Interfaces {nic(mac1, {"10.1.2.3"}, upRunning, QNetworkInterface::Wifi)}
                           << "DC001A2B3C4D5E";
-    QTest::addRow("nothing") << Interfaces{} << QString();
-    QTest::addRow("up, not running") << Interfaces{nic(mac1, {"192.168.1.20"}, QNetworkInterface::IsUp)}
+    QTest::addRow("nothing") << Interfaces {} << QString();
+    QTest::addRow("up, not running") << Interfaces {nic(mac1, {"192.168.1.20"}, QNetworkInterface::IsUp)}
                                      << QString();
-    QTest::addRow("running, not up") << Interfaces{nic(mac1, {"192.168.1.20"}, QNetworkInterface::IsRunning)}
+    QTest::addRow("running, not up") << Interfaces {nic(mac1, {"192.168.1.20"}, QNetworkInterface::IsRunning)}
                                      << QString();
-    QTest::addRow("loopback") << Interfaces{nic(QStringLiteral("00:00:00:00:00:00"), {"10.0.0.1"},
-        upRunning | QNetworkInterface::IsLoopBack)}
+    QTest::addRow("loopback") << Interfaces {nic(
+        QStringLiteral("00:00:00:00:00:00"), {"10.0.0.1"}, upRunning | QNetworkInterface::IsLoopBack)}
                               << QString();
-    QTest::addRow("virtual") << Interfaces{nic(mac1, {"10.0.0.1"}, upRunning, QNetworkInterface::Virtual)}
+    QTest::addRow("virtual") << Interfaces {nic(mac1, {"10.0.0.1"}, upRunning, QNetworkInterface::Virtual)}
                              << QString();
-    QTest::addRow("ipv6 only") << Interfaces{nic(mac1, {"fe80::1", "2001:db8::5"})} << QString();
-    QTest::addRow("ipv6 then ipv4") << Interfaces{nic(mac1, {"fe80::1", "172.16.0.9"})} << "DC001A2B3C4D5E";
-    QTest::addRow("only 127.0.0.1") << Interfaces{nic(mac1, {"127.0.0.1"})} << QString();
-    QTest::addRow("other loopback net address") << Interfaces{nic(mac1, {"127.0.0.2"})} << "DC001A2B3C4D5E";
-    QTest::addRow("link-local ipv4") << Interfaces{nic(mac1, {"169.254.10.1"})} << "DC001A2B3C4D5E";
-    QTest::addRow("no addresses") << Interfaces{nic(mac1, {})} << QString();
-    QTest::addRow("first qualifying wins") << Interfaces{nic(mac1, {"10.0.0.1"}), nic(mac2, {"10.0.0.2"})}
-                                           << "DC001A2B3C4D5E";
+    QTest::addRow("ipv6 only") << Interfaces {nic(mac1, {"fe80::1", "2001:db8::5"})} << QString();
+    QTest::addRow("ipv6 then ipv4") << Interfaces {nic(mac1, {"fe80::1", "172.16.0.9"})} << "DC001A2B3C4D5E";
+    QTest::addRow("only 127.0.0.1") << Interfaces {nic(mac1, {"127.0.0.1"})} << QString();
+    QTest::addRow("other loopback net address") << Interfaces {nic(mac1, {"127.0.0.2"})} << "DC001A2B3C4D5E";
+    QTest::addRow("link-local ipv4") << Interfaces {nic(mac1, {"169.254.10.1"})} << "DC001A2B3C4D5E";
+    QTest::addRow("no addresses") << Interfaces {nic(mac1, {})} << QString();
+    QTest::addRow("first qualifying wins")
+        << Interfaces {nic(mac1, {"10.0.0.1"}), nic(mac2, {"10.0.0.2"})} << "DC001A2B3C4D5E";
     QTest::addRow("skips unusable first")
-        << Interfaces{nic(mac1, {"10.0.0.1"}, QNetworkInterface::IsUp), nic(mac2, {"fe80::2", "10.0.0.2"})}
+        << Interfaces {nic(mac1, {"10.0.0.1"}, QNetworkInterface::IsUp), nic(mac2, {"fe80::2", "10.0.0.2"})}
         << "DCAABBCCDDEEFF";
-    QTest::addRow("empty hardware address") << Interfaces{nic(QString(), {"10.0.0.1"})} << "DC";
+    QTest::addRow("empty hardware address") << Interfaces {nic(QString(), {"10.0.0.1"})} << "DC";
 }
 
 void TestTerminalIdentity::selection()

@@ -145,10 +145,10 @@ void TestDownLoadWebPage::downloadStartsOneClient()
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
     QCOMPARE(page->downloadedFilePath(), expectedPath);
-    const QStringList expected{expectedPath, QStringLiteral("/multimon"), QStringLiteral("/f"),
-        QStringLiteral("/sound:latency:200"), QStringLiteral("-window-drag"), QStringLiteral("-offscreen-cache"),
-        QStringLiteral("-glyph-cache"), QStringLiteral("-bitmap-cache"), QStringLiteral("/rfx"),
-        QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};
+    const QStringList expected {expectedPath, QStringLiteral("/multimon"), QStringLiteral("/f"),
+        QStringLiteral("/sound:latency:200"), QStringLiteral("-window-drag"),
+        QStringLiteral("-offscreen-cache"), QStringLiteral("-glyph-cache"), QStringLiteral("-bitmap-cache"),
+        QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};
     QCOMPARE(fake->calls().first(), expected);
     QFile saved(expectedPath);
     QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -173,7 +173,7 @@ void TestDownLoadWebPage::nextDownloadReplacesTheFile()
     QCOMPARE(saved.readAll(), QByteArray("use gfx:i:1\r\n"));
     // Not "tmp (1).rdp" or the like: the old file was removed first.
     QCOMPARE(QDir(home->tempDir()).entryList({QStringLiteral("*.rdp")}, QDir::Files),
-        QStringList{QStringLiteral("tmp.rdp")});
+        QStringList {QStringLiteral("tmp.rdp")});
     int withGfx = 0;
     for (const QStringList &call : fake->calls())
         withGfx += call.contains(QStringLiteral("/gfx:avc444"));

@@ -28,8 +28,8 @@ private slots:
 private:
     static quint16 freePort();
     static int establishedTo(quint16 port);
-    static bool startAndReadLine(QProcess &process, const QString &program, const QStringList &arguments,
-        QByteArray *line);
+    static bool startAndReadLine(
+        QProcess &process, const QString &program, const QStringList &arguments, QByteArray *line);
     QProcess *client() const;
 
     TestHome home;
@@ -159,13 +159,13 @@ void TestRealFreeRdp::session_data()
     QTest::addColumn<QString>("desktop");
     QTest::addColumn<QStringList>("passed");
     QTest::addColumn<QStringList>("notPassed");
-    QTest::addRow("plain desktop") << "lab" << QStringList{"/cert:ignore", "/rfx", "/f"}
-                                   << QStringList{"/usb:"};
+    QTest::addRow("plain desktop") << "lab" << QStringList {"/cert:ignore", "/rfx", "/f"}
+                                   << QStringList {"/usb:"};
     // Deny list, video playback and a one-way clipboard: the options the
     // upstream client cannot take are adapted before the start.
     QTest::addRow("restricted desktop")
-        << "office" << QStringList{"/cert:ignore", "-clipboard", "/usb:id:ABCD:EF01"}
-        << QStringList{"gstreamer", "denyid", "-sc-clipboard", "-cs-clipboard", "/usb:auto"};
+        << "office" << QStringList {"/cert:ignore", "-clipboard", "/usb:id:ABCD:EF01"}
+        << QStringList {"gstreamer", "denyid", "-sc-clipboard", "-cs-clipboard", "/usb:auto"};
 }
 
 void TestRealFreeRdp::session()

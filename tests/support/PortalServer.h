@@ -17,7 +17,8 @@ public:
 
     bool start()
     {
-        return listen(QStringLiteral(TEST_DATA_DIR "/test-cert.pem"), QStringLiteral(TEST_DATA_DIR "/test-key.pem"));
+        return listen(
+            QStringLiteral(TEST_DATA_DIR "/test-cert.pem"), QStringLiteral(TEST_DATA_DIR "/test-key.pem"));
     }
 
     // "https://127.0.0.1:PORT", no trailing slash.

@@ -21,7 +21,10 @@ public:
     QString root() const { return m_dir.path(); }
     QString configHome() const { return m_dir.path() + QStringLiteral("/config"); }
     QString tempDir() const { return m_dir.path() + QStringLiteral("/tmp"); }
-    QString appConfigDir() const { return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation); }
+    QString appConfigDir() const
+    {
+        return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    }
     QString configFile() const { return appConfigDir() + QStringLiteral("/ClientConfig.ini"); }
     bool makeAppConfigDir() const { return QDir().mkpath(appConfigDir()); }
 

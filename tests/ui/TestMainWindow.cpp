@@ -45,8 +45,7 @@ private slots:
 
 private:
     MainWindow *makeWindow();
-    template<typename T>
-    T *child(const QString &name) const
+    template <typename T> T *child(const QString &name) const
     {
         T *widget = window->findChild<T *>(name);
         if (!widget)
@@ -64,7 +63,9 @@ void TestMainWindow::init()
     home.reset(new TestHome);
     QVERIFY(home->isValid());
     boxes.clear();
-    MessageBox::setRecorder([this](const QString &title, const QString &text) { boxes.append({title, text}); });
+    MessageBox::setRecorder([this](const QString &title, const QString &text) {
+        boxes.append({title, text});
+    });
 }
 
 void TestMainWindow::cleanup()
@@ -242,11 +243,15 @@ void TestMainWindow::loginStoresForm()
     QTest::mouseClick(child<QPushButton>(QStringLiteral("loginButton")), Qt::LeftButton);
 
     const QSettings stored(home->configFile(), QSettings::IniFormat);
-    QCOMPARE(stored.value(QStringLiteral("user")).toString(), remember ? QStringLiteral(" carol ") : QString());
-    QCOMPARE(stored.value(QStringLiteral("password")).toString(), remember ? QStringLiteral("pa ss") : QString());
+    QCOMPARE(
+        stored.value(QStringLiteral("user")).toString(), remember ? QStringLiteral(" carol ") : QString());
+    QCOMPARE(
+        stored.value(QStringLiteral("password")).toString(), remember ? QStringLiteral("pa ss") : QString());
     QVERIFY(stored.contains(QStringLiteral("user")));
-    QCOMPARE(stored.value(QStringLiteral("recordpass")).toString(), remember ? QStringLiteral("1") : QStringLiteral("0"));
-    QCOMPARE(stored.value(QStringLiteral("autologin")).toString(), autoLogon ? QStringLiteral("1") : QStringLiteral("0"));
+    QCOMPARE(stored.value(QStringLiteral("recordpass")).toString(),
+        remember ? QStringLiteral("1") : QStringLiteral("0"));
+    QCOMPARE(stored.value(QStringLiteral("autologin")).toString(),
+        autoLogon ? QStringLiteral("1") : QStringLiteral("0"));
     // No address configured: the settings are stored all the same, then the message.
     QCOMPARE(boxes.size(), 1);
 }

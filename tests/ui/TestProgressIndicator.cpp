@@ -118,7 +118,12 @@ void TestProgressIndicator::ringIsCentredOnTheShorterSide()
     QVERIFY(!bounds.isNull());
     QVERIFY(bounds.left() >= 32 - 10 && bounds.right() <= 32 + 10);
     QVERIFY(bounds.top() >= 0 && bounds.bottom() <= 19);
-    QVERIFY2(qAbs(bounds.center().x() - 31) <= 1, qPrintable(QStringLiteral("%1,%2 %3x%4").arg(bounds.x()).arg(bounds.y()).arg(bounds.width()).arg(bounds.height())));
+    QVERIFY2(qAbs(bounds.center().x() - 31) <= 1,
+        qPrintable(QStringLiteral("%1,%2 %3x%4")
+                       .arg(bounds.x())
+                       .arg(bounds.y())
+                       .arg(bounds.width())
+                       .arg(bounds.height())));
 }
 
 void TestProgressIndicator::oneTimerAtMost()
@@ -146,7 +151,7 @@ void TestProgressIndicator::twelveTicksComeBackToZero()
         QCoreApplication::sendEvent(&indicator, &tick);
         angles << indicator.angle();
     }
-    QCOMPARE(angles, (QList<int>{30, 60, 90, 120, 150, 180, 210, 240, 270, 300, 330, 0}));
+    QCOMPARE(angles, (QList<int> {30, 60, 90, 120, 150, 180, 210, 240, 270, 300, 330, 0}));
 }
 
 void TestProgressIndicator::delayChangeKeepsState()

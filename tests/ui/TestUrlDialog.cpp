@@ -51,7 +51,8 @@ void TestUrlDialog::layout()
     QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
     QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowMinMaxButtonsHint));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("设置服务器地址"));
-    QCOMPARE(dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->geometry(), QRect(60, 80, 341, 32));
+    QCOMPARE(dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->geometry(),
+        QRect(60, 80, 341, 32));
     QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label"))->geometry(), QRect(10, 20, 91, 16));
     QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("服务器地址"));
     QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("lineEdit"))->geometry(), QRect(110, 20, 291, 21));

@@ -62,7 +62,7 @@ int main(int argc, char *argv[])
     }
 
     double mapped = -1;
-    pollfd watch{xcb_get_file_descriptor(connection), POLLIN, 0};
+    pollfd watch {xcb_get_file_descriptor(connection), POLLIN, 0};
     while (mapped < 0 && nowMs() - started < 30000) {
         xcb_generic_event_t *event = xcb_poll_for_event(connection);
         if (!event) {

@@ -1,8 +1,8 @@
 // Draws the pictures compiled into the launcher and writes them into one
 // directory: the login background, the user head, the settings icon and the
-// application icon (and its 128 x 128 copy for desktop menus). Everything is computed from fixed numbers (no clock, no
-// seedless randomness), so two runs write identical bytes and the committed
-// files can be checked against a fresh run.
+// application icon (and its 128 x 128 copy for desktop menus). Everything is computed from fixed numbers (no
+// clock, no seedless randomness), so two runs write identical bytes and the committed files can be checked
+// against a fresh run.
 
 #include <QBuffer>
 #include <QByteArray>
