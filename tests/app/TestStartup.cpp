@@ -7,6 +7,8 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <unistd.h>
+
 class TestStartup : public QObject
 {
     Q_OBJECT
@@ -16,6 +18,7 @@ private slots:
     void languageDefault();
     void firstStartOnEnglishSystem_data();
     void firstStartOnEnglishSystem();
+    void readOnlySettingsKeepWorking();
 };
 
 void TestStartup::languageDefault_data()
@@ -97,6 +100,62 @@ void TestStartup::firstStartOnEnglishSystem()
     launcher.kill();
     launcher.waitForFinished();
     Q_UNUSED(logDir)
+}
+
+void TestStartup::readOnlySettingsKeepWorking()
+{
+    // A settings file and folder nobody may write: the start-up rule's write
+    // fails, the window comes up all the same and the file is left as it was.
+    TestHome home;
+    QVERIFY(home.isValid());
+    const QString configDir = home.configHome() + QStringLiteral("/VelmoClient");
+    QVERIFY(QDir().mkpath(configDir));
+    const QString configFile = configDir + QStringLiteral("/ClientConfig.ini");
+    const QByteArray stored("[General]\nserviceIP=https://portal.invalid\nuser=alice\n");
+    {
+        QFile file(configFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(stored), qint64(stored.size()));
+    }
+    // Root writes anything, so the launcher runs as nobody then; it needs its
+    // own copy of the program where nobody can reach it.
+    const QString program = home.root() + QStringLiteral("/VelmoClient");
+    QVERIFY(QFile::copy(QStringLiteral(VELMO_CLIENT_PATH), program));
+    const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+        | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    for (const QString &path : {home.root(), home.configHome(), home.tempDir(), program})
+        QVERIFY(QFile::setPermissions(path, open));
+    QVERIFY(QFile::setPermissions(configDir, readOnly));
+    QVERIFY(QFile::setPermissions(
+        configFile, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+
+    QProcess launcher;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    launcher.setProcessEnvironment(env);
+    launcher.setWorkingDirectory(home.root());
+    if (::getuid() == 0) {
+        launcher.start(QStringLiteral("setpriv"),
+            {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                QStringLiteral("--clear-groups"), program});
+    } else {
+        launcher.start(program, QStringList());
+    }
+    QVERIFY(launcher.waitForStarted());
+    QTest::qWait(2000);
+    QCOMPARE(launcher.state(), QProcess::Running);
+    launcher.kill();
+    launcher.waitForFinished();
+
+    QFile file(configFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), stored);
+    QCOMPARE(QDir(configDir).entryList(QDir::Files), QStringList {QStringLiteral("ClientConfig.ini")});
+    QFile::setPermissions(configDir, open);
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
