@@ -23,12 +23,12 @@ cleanup() {
     rm -rf "$scratch"
 }
 trap cleanup EXIT
+# shellcheck source=background.sh
+source "$here/scripts/background.sh"
 
 if [ -z "${DISPLAY:-}" ]; then
-    Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
-    pids+=($!)
-    for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-    export DISPLAY=":$(cat "$scratch/display")"
+    start_xvfb "$scratch" 1366x768
+    export DISPLAY=$xvfb_display
     echo "No display found: measuring under Xvfb on $DISPLAY"
 fi
 if [ "$(id -u)" -eq 0 ]; then
@@ -37,11 +37,9 @@ fi
 export XDG_RUNTIME_DIR="$scratch/runtime"
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 
-"$build/tools/demo-portal/demo-portal" --port 0 --cert "$here/tests/data/test-cert.pem" \
-    --key "$here/tests/data/test-key.pem" >"$scratch/portal.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 300); do grep -q 'listening on' "$scratch/portal.log" && break; sleep 0.1; done
-portal="$(sed -n 's/^demo-portal listening on //p' "$scratch/portal.log")"
+start_demo_portal "$build/tools/demo-portal/demo-portal" "$scratch/portal.log" \
+    --cert "$here/tests/data/test-cert.pem" --key "$here/tests/data/test-key.pem"
+portal=$portal_url
 
 # field <name> <line>: the value of name=value in a result line.
 field() { sed -n "s/.*\\b$1=\\([^ ]*\\).*/\\1/p" <<<"$2"; }

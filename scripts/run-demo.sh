@@ -27,20 +27,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Starts Xvfb on a free display and sets xvfb_display to it. Not to be run
-# in a subshell: the server's pid must reach the cleanup list.
-start_xvfb() {
-    local size=$1 numberfile
-    numberfile="$(mktemp "$demo/display.XXXXXX")"
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
-    pids+=($!)
-    for _ in $(seq 100); do
-        [ -s "$numberfile" ] && break
-        sleep 0.1
-    done
-    [ -s "$numberfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
-    xvfb_display=":$(cat "$numberfile")"
-}
+# shellcheck source=background.sh
+source "$here/scripts/background.sh"
 
 port_is_free() {
     ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
@@ -51,7 +39,7 @@ mkdir -p "$demo/config/VelmoClient" "$demo/tmp" "$demo/run"
 
 # The remote desktop: a display of its own with the launcher's wave picture
 # as its wallpaper, shared over RDP on loopback.
-start_xvfb 1366x768
+start_xvfb "$demo" 1366x768
 remote_display=$xvfb_display
 DISPLAY="$remote_display" display -window root "$here/resources/background-oem.png" >/dev/null 2>&1 || true
 rdp_port=13389
@@ -63,14 +51,7 @@ DISPLAY="$remote_display" freerdp-shadow-cli "/port:$rdp_port" /bind-address:127
 pids+=($!)
 
 # The demo portal picks a free port and says which on its first line.
-"$build/tools/demo-portal/demo-portal" --port 0 --rdp-port "$rdp_port" >"$demo/portal.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 300); do
-    grep -q 'listening on' "$demo/portal.log" && break
-    sleep 0.1
-done
-portal_url="$(sed -n 's/^demo-portal listening on //p' "$demo/portal.log")"
-[ -n "$portal_url" ] || { cat "$demo/portal.log" >&2; exit 1; }
+start_demo_portal "$build/tools/demo-portal/demo-portal" "$demo/portal.log" --rdp-port "$rdp_port"
 
 cat >"$demo/config/VelmoClient/ClientConfig.ini" <<EOF
 [General]
@@ -84,7 +65,7 @@ ln -s "$(command -v xfreerdp)" "$demo/run/xfreerdp"
 printf '[General]\nPublish_Date=%s\n' "$(date +%Y-%m-%d)" >"$demo/run/Version.ini"
 
 if [ -z "${DISPLAY:-}" ]; then
-    start_xvfb 1366x768
+    start_xvfb "$demo" 1366x768
     export DISPLAY=$xvfb_display
     echo "No display found: the launcher runs under Xvfb on $DISPLAY (nothing is shown on screen)."
     echo "Look at it with, for example: import -window root -display $DISPLAY shot.png"
