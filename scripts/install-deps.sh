@@ -1,17 +1,48 @@
 #!/usr/bin/env bash
 # Installs everything the launcher needs to build, run and be tested on Debian 12.
+# FreeRDP 3 comes from Debian's backports suite, pinned so that nothing else is
+# taken from there; FreeRDP 2 stays beside it.
 set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qtbase5-dev qtwebengine5-dev qttools5-dev qttools5-dev-tools
-    xvfb xauth x11-utils imagemagick libxcb1-dev
-    freerdp2-x11 freerdp2-shadow-x11
+    qtbase5-dev qtwebengine5-dev qttools5-dev qttools5-dev-tools zlib1g-dev
+    xvfb xauth x11-utils x11-xserver-utils imagemagick xdotool libxcb1-dev
+    freerdp2-x11 freerdp2-shadow-x11 freerdp3-x11 freerdp3-shadow-x11
     binutils-mingw-w64-x86-64
     clang libclang-rt-14-dev
-    locales openssl fonts-wqy-zenhei
+    locales openssl fonts-wqy-zenhei util-linux
     desktop-file-utils dpkg-dev fakeroot file
 )
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+add_backports() {
+    . /etc/os-release
+    [ "${VERSION_CODENAME:-}" = bookworm ] || return 0
+    local list=/etc/apt/sources.list.d/velmo-bookworm-backports.sources
+    local pin=/etc/apt/preferences.d/velmo-bookworm-backports
+    [ -f "$list" ] && [ -f "$pin" ] && return 0
+    as_root tee "$list" >/dev/null <<'SOURCES'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm-backports
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+    as_root tee "$pin" >/dev/null <<'PIN'
+Package: *
+Pin: release n=bookworm-backports
+Pin-Priority: 1
+
+Package: freerdp3-* libfreerdp3-* libfreerdp-client3-* libfreerdp-shadow3-* libfreerdp-shadow-subsystem3-* libfreerdp-server3-* libwinpr3-* libwinpr-tools3-* libuwac0-*
+Pin: release n=bookworm-backports
+Pin-Priority: 500
+PIN
+
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -19,17 +50,15 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
-    sudo_cmd=""
-    [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+
+    add_backports
     export DEBIAN_FRONTEND=noninteractive
-    $sudo_cmd apt-get update -q
-    $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+    as_root apt-get update -q
+    as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 # Tests and the demo run the program under these locales.
 if ! locale -a 2>/dev/null | grep -qi '^en_US.utf8$' || ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
-    sudo_cmd=""
-    [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-    $sudo_cmd sed -i -E 's/^# *(en_US.UTF-8 UTF-8)/\1/; s/^# *(zh_CN.UTF-8 UTF-8)/\1/' /etc/locale.gen
-    $sudo_cmd locale-gen
+    as_root sed -i -E 's/^# *(en_US.UTF-8 UTF-8)/\1/; s/^# *(zh_CN.UTF-8 UTF-8)/\1/' /etc/locale.gen
+    as_root locale-gen
 fi
