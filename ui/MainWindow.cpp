@@ -228,7 +228,7 @@ void MainWindow::ResponseUrl(QNetworkReply *reply)
         initWebView();
         return;
     }
-    // Not tr(): this title has always read "错误" in both languages.
+    // Deliberately not tr(): this title reads "错误" in both languages.
     MessageBox::about(QStringLiteral("错误"), tr("请检查服务器地址"));
 }
 
