@@ -20,7 +20,6 @@ UrlDialog::UrlDialog(QWidget *parent)
 
     // Whenever the dialog opens, typing goes into the address, whichever
     // button closed it the time before.
-    setTabOrder(ui->lineEdit, ui->buttonBox);
     ui->lineEdit->setFocus(Qt::OtherFocusReason);
     connect(this, &QDialog::finished, ui->lineEdit, [this] { ui->lineEdit->setFocus(Qt::OtherFocusReason); });
 }
