@@ -53,7 +53,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(loginButton, SIGNAL(clicked()), this, SLOT(on_Login()));
     connect(languageBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         &MainWindow::languageIndexChanged);
-    // Enter in either field is a click on the login button, nothing less.
+    // Enter in either field takes the road of a click on the login button.
     connect(userEdit, &QLineEdit::returnPressed, loginButton, &QPushButton::click);
     connect(passwordEdit, &QLineEdit::returnPressed, loginButton, &QPushButton::click);
 
@@ -146,7 +146,7 @@ void MainWindow::buildLoginForm()
     setTabOrder(configButton, languageBox);
 
     // Shows what Enter does; outside a dialog it also lets the focused button
-    // take Enter, and changes nothing else.
+    // take Enter, and changes nothing else. A held Enter logs in once.
     loginButton->setDefault(true);
     auto *enterFilter = new EnterRepeatFilter(this);
     userEdit->installEventFilter(enterFilter);
