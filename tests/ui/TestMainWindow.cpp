@@ -492,16 +492,13 @@ void TestMainWindow::startFocus()
 void TestMainWindow::tabOrder_data()
 {
     QTest::addColumn<bool>("forward");
-    QTest::addColumn<QStringList>("visits");
-    const QStringList order {QStringLiteral("passwordEdit"), QStringLiteral("loginButton"),
-        QStringLiteral("autoLoginBox"), QStringLiteral("recordPassBox"), QStringLiteral("configButton"),
-        QStringLiteral("languageBox"), QStringLiteral("userEdit")};
-    QStringList backwards;
-    for (int i = order.size() - 2; i >= 0; --i)
-        backwards << order.at(i);
-    backwards << QStringLiteral("userEdit");
-    QTest::addRow("Tab") << true << order;
-    QTest::addRow("Shift+Tab") << false << backwards;
+    QTest::addColumn<QStringList>("visits"); // from the user field, round to it again
+    QTest::addRow("Tab") << true
+                         << QStringList {"passwordEdit", "loginButton", "autoLoginBox", "recordPassBox",
+                                "configButton", "languageBox", "userEdit"};
+    QTest::addRow("Shift+Tab") << false
+                               << QStringList {"languageBox", "configButton", "recordPassBox", "autoLoginBox",
+                                      "loginButton", "passwordEdit", "userEdit"};
 }
 
 void TestMainWindow::tabOrder()
