@@ -3,6 +3,7 @@
 #include "SecretMask.h"
 
 #include <QDebug>
+#include <QRegularExpression>
 
 namespace {
 
@@ -10,7 +11,9 @@ namespace {
 // carriage returns) would garble the log.
 QString cleanLine(const QByteArray &bytes)
 {
+    static const QRegularExpression terminalEscape(QStringLiteral("\x1b\\[[0-9;?]*[@-~]"));
     QString line = QString::fromUtf8(bytes);
+    line.remove(terminalEscape);
     for (QChar &c : line) {
         if (c.category() == QChar::Other_Control)
             c = QLatin1Char(' ');
