@@ -1,10 +1,10 @@
 #include "DownLoadWebPage.h"
 #include "support/FakeClient.h"
+#include "support/OtherAccount.h"
 #include "support/PortalServer.h"
 #include "support/TestHome.h"
 
 #include <QPointer>
-#include <QProcess>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -21,17 +21,6 @@ mode_t modeOf(const QString &path)
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
         return 07777;
     return st.st_mode & 07777;
-}
-
-// Whether the unprivileged account can read path; only root can ask.
-bool nobodyCanRead(const QString &path)
-{
-    QProcess cat;
-    cat.start(QStringLiteral("setpriv"),
-        {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-            QStringLiteral("cat"), path});
-    cat.waitForFinished();
-    return cat.exitStatus() == QProcess::NormalExit && cat.exitCode() == 0;
 }
 
 } // namespace
@@ -198,7 +187,7 @@ void TestDownLoadWebPage::downloadIsPrivate()
     const QString path = page->downloadedFilePath();
     QCOMPARE(modeOf(privateDir), mode_t(0700));
     QCOMPARE(modeOf(path), mode_t(0600));
-    if (::geteuid() != 0)
+    if (!OtherAccount::available())
         QSKIP("only root can look through another account's eyes");
     // Everything on the way is open, as /tmp is: only the launcher's own modes protect the file.
     const QString control = home->tempDir() + QStringLiteral("/control.txt");
@@ -211,8 +200,8 @@ void TestDownLoadWebPage::downloadIsPrivate()
         | QFileDevice::ReadOther | QFileDevice::ExeOther;
     for (const QString &dir : {home->root(), home->tempDir()})
         QVERIFY(QFile::setPermissions(dir, walkable));
-    QVERIFY(nobodyCanRead(control));
-    QVERIFY(!nobodyCanRead(path));
+    QVERIFY(OtherAccount::canRead(OtherAccount::user, control));
+    QVERIFY(!OtherAccount::canRead(OtherAccount::user, path));
 }
 
 void TestDownLoadWebPage::nextDownloadReplacesTheFile()
