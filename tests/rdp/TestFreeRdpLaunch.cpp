@@ -453,7 +453,9 @@ void TestFreeRdpLaunch::probeGivesUp()
     QVERIFY(!probe.isDone());
     QVERIFY(clock.elapsed() < FreeRdpProbe::timeoutMilliseconds);
     QTRY_VERIFY_WITH_TIMEOUT(probe.isDone(), FreeRdpProbe::timeoutMilliseconds * 2);
-    QVERIFY(clock.elapsed() >= FreeRdpProbe::timeoutMilliseconds);
+    // A coarse timer may fire up to 5 % early.
+    QVERIFY2(clock.elapsed() >= FreeRdpProbe::timeoutMilliseconds * 9 / 10,
+        qPrintable(messages.join(QLatin1Char('|'))));
     QCOMPARE(probe.dialect(), FreeRdpDialect::Unknown);
     QVERIFY(probe.findChildren<QProcess *>().first()->state() == QProcess::NotRunning);
 }
