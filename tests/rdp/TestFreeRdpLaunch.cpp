@@ -9,6 +9,16 @@
 
 #include <unistd.h>
 
+// The address sanitizer holds freed memory back on purpose: resident memory
+// says nothing about the launcher then.
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER
+#endif
+#endif
+
 namespace {
 
 QStringList messages;
@@ -375,7 +385,9 @@ void TestFreeRdpLaunch::floodKeepsOnlyATail()
         static_cast<long long>(grown), static_cast<long long>(largestTail));
     QVERIFY(largestTail > 0);
     QVERIFY(largestTail <= FreeRdpClient::tailCapacity);
+#ifndef UNDER_ADDRESS_SANITIZER
     QVERIFY(grown < 10 * 1024);
+#endif
     const QStringList ended = messages.filter(QStringLiteral("FreeRDP client ended"));
     QCOMPARE(ended.size(), 1);
     QVERIFY(ended.first().contains(QLatin1String("exit code 7")));
