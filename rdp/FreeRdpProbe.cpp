@@ -29,6 +29,11 @@ FreeRdpProbe::FreeRdpProbe(const QString &program, QObject *parent)
     : QObject(parent)
     , m_program(program)
 {
+#ifdef Q_OS_WIN
+    // The Windows client takes the list as translated; nothing to find out.
+    m_done = true;
+    return;
+#endif
     const QString target = QFileInfo(program).canonicalFilePath();
     if (target.isEmpty()) {
         // No client yet; the start will say so when it comes to that.

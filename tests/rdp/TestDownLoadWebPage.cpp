@@ -1,3 +1,4 @@
+#include "ConfigStore.h"
 #include "DownLoadWebPage.h"
 #include "FreeRdpProbe.h"
 #include "LogWriter.h"
@@ -6,6 +7,7 @@
 #include "support/PortalServer.h"
 #include "support/TestHome.h"
 
+#include <QDirIterator>
 #include <QPointer>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
@@ -268,6 +270,8 @@ void TestDownLoadWebPage::failingClientReasonInTheLog()
 {
     // The day's log as an administrator finds it after a desktop that never came.
     QVERIFY(home->makeAppConfigDir());
+    // What a login with "remember password" leaves.
+    writeSetting(QStringLiteral("password"), QStringLiteral("Hunter2"));
     qInstallMessageHandler(logMessageHandler);
     const QByteArray first = server.connectionFile;
     server.connectionFile = QByteArrayLiteral("full address:s:127.0.0.1:3389\r\n"
@@ -304,6 +308,17 @@ void TestDownLoadWebPage::failingClientReasonInTheLog()
     for (const QString &dir : {home->root(), home->configHome()})
         QVERIFY(QFile::setPermissions(dir, walkable));
     QVERIFY(!OtherAccount::canRead(OtherAccount::user, logPath));
+    // Nothing the launcher left is readable by another account.
+    QStringList left;
+    for (const QString &top : {home->configHome(), privateDir}) {
+        QDirIterator it(top, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            left << it.next();
+    }
+    QVERIFY(left.contains(configFilePath()));
+    QVERIFY(left.contains(privateDir + QStringLiteral("/tmp.rdp")));
+    for (const QString &file : qAsConst(left))
+        QVERIFY2(!OtherAccount::canRead(OtherAccount::user, file), qPrintable(file));
 }
 
 void TestDownLoadWebPage::freeRdp3ClientGetsItsDialect()
