@@ -86,6 +86,11 @@ void FreeRdpProbe::finish(FreeRdpDialect dialect, const QString &how)
     qDebug().noquote()
         << QStringLiteral("FreeRDP client %1: %2 %3").arg(m_program, dialectName(dialect), how);
     stopProcess();
+    // Gone once answered: the page's processes are its clients, nothing else.
+    if (m_process) {
+        m_process->deleteLater();
+        m_process = nullptr;
+    }
     emit done(dialect);
 }
 

@@ -9,6 +9,7 @@
 
 #include <QDirIterator>
 #include <QPointer>
+#include <QProcess>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -330,6 +331,8 @@ void TestDownLoadWebPage::freeRdp3ClientGetsItsDialect()
     auto *probe = page->findChild<FreeRdpProbe *>();
     QVERIFY(probe);
     QTRY_VERIFY(probe->isDone());
+    // Asking left nothing behind: the page's processes are its clients.
+    QTRY_VERIFY(page->findChildren<QProcess *>().isEmpty());
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
     const QStringList expected {privateDir + QStringLiteral("/tmp.rdp"), QStringLiteral("/p:"),
@@ -337,6 +340,7 @@ void TestDownLoadWebPage::freeRdp3ClientGetsItsDialect()
         QStringLiteral("-window-drag"), QStringLiteral("/cache:bitmap:off,glyph:off,offscreen:off"),
         QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};
     QCOMPARE(fake->calls().first(), expected);
+    QCOMPARE(page->findChildren<QProcess *>().size(), 1);
 }
 
 void TestDownLoadWebPage::nextDownloadReplacesTheFile()
