@@ -70,7 +70,7 @@ private:
             return HttpResponse::json(200, identityReply);
         }
         if (request.path == QLatin1String("/desktops/office.rdp")) {
-            HttpResponse file = endlessDownload ? HttpResponse::stream(-1)
+            HttpResponse file = endlessDownload ? HttpResponse::endless()
                                                 : HttpResponse(200, connectionFile, "application/x-rdp");
             file.setHeader("Content-Disposition", "attachment; filename=\"office.rdp\"");
             return file;

@@ -1,5 +1,4 @@
 #include "DemoPortal.h"
-#include "HttpRequestParser.h"
 #include "PortalContent.h"
 
 #include <QFile>
@@ -16,9 +15,12 @@ namespace {
 
 HttpRequest requestFor(const QByteArray &method, const QByteArray &target)
 {
-    HttpRequestParser parser;
-    parser.feed(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-    return parser.request();
+    HttpRequest request;
+    const int status = HttpRequest::parse(
+        method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", &request, 4096, 0);
+    if (status != 200)
+        qWarning() << "not a request:" << target << status;
+    return request;
 }
 
 DemoPortal::Options testOptions()
