@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (HttpRequest::parse(received + "GET / HTTP/1.1\r\n\r\n", &again, maxHead, maxBody) != 200
         || again.target != request.target || again.body != request.body || again.headers != request.headers)
         __builtin_trap();
-    for (const char c : request.method + request.target) {
+    for (const char c : QByteArray(request.method + request.target)) {
         if (uchar(c) <= 0x20 || uchar(c) >= 0x7F)
             __builtin_trap();
     }

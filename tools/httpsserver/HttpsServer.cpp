@@ -169,7 +169,7 @@ void HttpsServer::serve(QTcpSocket *socket)
     connect(socket, &QAbstractSocket::errorOccurred, socket, &QObject::deleteLater);
 
     auto *exchange = new Exchange(socket);
-    connect(&exchange->deadline, &QTimer::timeout, socket, [this, socket, exchange] {
+    connect(&exchange->deadline, &QTimer::timeout, socket, [socket, exchange] {
         if (exchange->answering)
             socket->abort();
         else
