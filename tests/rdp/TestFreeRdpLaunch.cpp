@@ -1,29 +1,13 @@
 #include "FreeRdpLauncher.h"
 #include "RdpTranslation.h"
 #include "support/FakeClient.h"
+#include "support/MessageRecorder.h"
+#include "support/TestFiles.h"
 
 #include <QProcess>
 #include <QtTest>
 
 namespace {
-
-QStringList messages;
-QtMsgType lastType = QtDebugMsg;
-
-void recordMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    messages << message;
-    lastType = type;
-}
-
-QString writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    file.write(content);
-    return path;
-}
 
 const QByteArray exampleFile = "screen mode id:i:2\r\n"
                                "full address:s:10.1.1.1\r\n"
@@ -61,6 +45,7 @@ private:
     }
 
     QScopedPointer<FakeClient> fake;
+    QScopedPointer<MessageRecorder> recorder;
     QString previousDir;
 };
 
@@ -73,13 +58,12 @@ void TestFreeRdpLaunch::init()
 {
     fake.reset(new FakeClient);
     QVERIFY(QDir::setCurrent(fake->workDir()));
-    messages.clear();
-    qInstallMessageHandler(recordMessage);
+    recorder.reset(new MessageRecorder);
 }
 
 void TestFreeRdpLaunch::cleanup()
 {
-    qInstallMessageHandler(nullptr);
+    recorder.reset();
     QVERIFY(QDir::setCurrent(previousDir));
     fake.reset();
 }
@@ -87,7 +71,8 @@ void TestFreeRdpLaunch::cleanup()
 void TestFreeRdpLaunch::exactArguments()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), exampleFile);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
     QObject owner;
     FreeRdpLauncher::start(translated(path), &owner);
     QTRY_COMPARE(fake->calls().size(), 1);
@@ -98,7 +83,8 @@ void TestFreeRdpLaunch::exactArguments()
         QStringLiteral("-bitmap-cache"), QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"),
         QStringLiteral("/printer"), QStringLiteral("+drives"), QStringLiteral("/usb:auto")};
     QCOMPARE(fake->calls().first(), expected);
-    QCOMPARE(messages.first(), QStringLiteral("\"%1\"").arg(fake->workDir() + QStringLiteral("/xfreerdp")));
+    QCOMPARE(recorder->messages().first(),
+        QStringLiteral("\"%1\"").arg(fake->workDir() + QStringLiteral("/xfreerdp")));
 }
 
 void TestFreeRdpLaunch::pathWithBlankIsOneArgument()
@@ -106,8 +92,8 @@ void TestFreeRdpLaunch::pathWithBlankIsOneArgument()
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
     // A blank, and a user name outside Latin-1: the file must still be read.
     QVERIFY(QDir().mkpath(fake->workDir() + QStringLiteral("/John Smith/张三")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/John Smith/张三/tmp.rdp"),
-        "gatewayhostname:s:gate way.example\r\n");
+    const QString path = fake->workDir() + QStringLiteral("/John Smith/张三/tmp.rdp");
+    QVERIFY(writeFile(path, "gatewayhostname:s:gate way.example\r\n"));
     QObject owner;
     FreeRdpLauncher::start(translated(path), &owner);
     QTRY_COMPARE(fake->calls().size(), 1);
@@ -119,7 +105,8 @@ void TestFreeRdpLaunch::pathWithBlankIsOneArgument()
 void TestFreeRdpLaunch::eachLaunchStartsOneClient()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), exampleFile);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
     QObject owner;
     FreeRdpLauncher::start(translated(path), &owner);
     FreeRdpLauncher::start(translated(path), &owner);
@@ -131,7 +118,8 @@ void TestFreeRdpLaunch::eachLaunchStartsOneClient()
 void TestFreeRdpLaunch::clientsEndWithTheirOwner()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), QByteArray());
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, QByteArray()));
     auto *owner = new QObject;
     FreeRdpLauncher::start(translated(path), owner);
     FreeRdpLauncher::start(translated(path), owner);
@@ -142,12 +130,13 @@ void TestFreeRdpLaunch::clientsEndWithTheirOwner()
 
 void TestFreeRdpLaunch::missingClientIsLoggedOnce()
 {
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), exampleFile);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
     QObject owner;
     QProcess *process = FreeRdpLauncher::start(translated(path), &owner);
     QTRY_COMPARE(process->state(), QProcess::NotRunning);
-    QTRY_VERIFY(lastType == QtWarningMsg);
-    const QStringList warnings = messages.filter(QStringLiteral("failed to start"));
+    QTRY_VERIFY(recorder->lastType() == QtWarningMsg);
+    const QStringList warnings = recorder->messages().filter(QStringLiteral("failed to start"));
     QCOMPARE(warnings.size(), 1);
     QVERIFY(warnings.first().contains(fake->workDir() + QStringLiteral("/xfreerdp")));
     // The launcher goes on: a client put in place afterwards starts.
@@ -175,9 +164,11 @@ void TestFreeRdpLaunch::logLine()
     QFETCH(QByteArray, file);
     QFETCH(QString, line);
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), file);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, file));
     QObject owner;
     FreeRdpLauncher::start(translated(path), &owner);
+    const QStringList messages = recorder->messages();
     QCOMPARE(messages.size(), 2);
     // The list actually passed: the deny-all USB default has no upstream form and is left out.
     QCOMPARE(messages.at(1), QStringLiteral("\"%1\"").arg(line.arg(path)));
