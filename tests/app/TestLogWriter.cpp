@@ -7,6 +7,20 @@
 
 #include <vector>
 
+#include <sys/stat.h>
+
+namespace {
+
+int modeOf(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+} // namespace
+
 class TestLogWriter : public QObject
 {
     Q_OBJECT
@@ -22,6 +36,8 @@ private slots:
     void missingDirectoryLeavesNoFile();
     void failedOpenDoesNotRecurse();
     void dayChangeLosesNothing();
+    void privateModes_data();
+    void privateModes();
 
 private:
     QByteArray todaysLog() const;
@@ -166,6 +182,39 @@ void TestLogWriter::dayChangeLosesNothing()
     QFile file(logFilePath(after.date()));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("(2026-12-06 23:59:59 ) Debug: at midnight\r\n"));
+}
+
+void TestLogWriter::privateModes_data()
+{
+    QTest::addColumn<int>("dirBefore");
+    QTest::addColumn<int>("fileBefore"); // -1: missing
+
+    QTest::addRow("new day") << 0700 << -1;
+    QTest::addRow("folder from an earlier version") << 0755 << 0644;
+    QTest::addRow("open to all") << 0777 << 0666;
+    QTest::addRow("private already") << 0700 << 0600;
+}
+
+void TestLogWriter::privateModes()
+{
+    QFETCH(int, dirBefore);
+    QFETCH(int, fileBefore);
+    const QString path = logFilePath(QDate::currentDate());
+    QVERIFY(::chmod(QFile::encodeName(home->appConfigDir()).constData(), mode_t(dirBefore)) == 0);
+    if (fileBefore >= 0) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("(earlier) Debug: old line\r\n");
+        file.close();
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(fileBefore)) == 0);
+    }
+    const mode_t previous = ::umask(022);
+    logMessageHandler(QtDebugMsg, QMessageLogContext(), QStringLiteral("private line"));
+    ::umask(previous);
+    QCOMPARE(modeOf(home->appConfigDir()), 0700);
+    QCOMPARE(modeOf(path), 0600);
+    QVERIFY(todaysLog().endsWith("Debug: private line\r\n"));
+    QCOMPARE(todaysLog().startsWith("(earlier)"), fileBefore >= 0);
 }
 
 QTEST_GUILESS_MAIN(TestLogWriter)

@@ -1,5 +1,6 @@
 #include "DownLoadWebPage.h"
 #include "support/FakeClient.h"
+#include "support/OtherAccount.h"
 #include "support/PortalServer.h"
 #include "support/TestHome.h"
 
@@ -8,6 +9,21 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return 07777;
+    return st.st_mode & 07777;
+}
+
+} // namespace
 
 class TestDownLoadWebPage : public QObject
 {
@@ -23,6 +39,7 @@ private slots:
     void exitFilter_data();
     void exitFilter();
     void downloadStartsOneClient();
+    void downloadIsPrivate();
     void nextDownloadReplacesTheFile();
     void clientsEndWithThePage();
     void cancelledDownloadStartsNothing();
@@ -34,6 +51,7 @@ private:
     QScopedPointer<TestHome> home;
     QScopedPointer<FakeClient> fake;
     QString previousDir;
+    QString privateDir;
     QWebEngineView *view = nullptr;
     DownLoadWebPage *page = nullptr;
 };
@@ -41,7 +59,12 @@ private:
 void TestDownLoadWebPage::initTestCase()
 {
     QVERIFY(server.start());
+    // A user's ordinary umask, and no runtime folder: the shared temporary
+    // directory is the hard case.
+    ::umask(022);
+    qunsetenv("XDG_RUNTIME_DIR");
     home.reset(new TestHome);
+    privateDir = home->tempDir() + QStringLiteral("/velmoclient-%1").arg(::geteuid());
     fake.reset(new FakeClient);
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
     previousDir = QDir::currentPath();
@@ -141,7 +164,7 @@ void TestDownLoadWebPage::exitFilter()
 
 void TestDownLoadWebPage::downloadStartsOneClient()
 {
-    const QString expectedPath = home->tempDir() + QStringLiteral("/tmp.rdp");
+    const QString expectedPath = privateDir + QStringLiteral("/tmp.rdp");
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
     QCOMPARE(page->downloadedFilePath(), expectedPath);
@@ -157,9 +180,33 @@ void TestDownLoadWebPage::downloadStartsOneClient()
     QCOMPARE(fake->calls().size(), 1);
 }
 
+void TestDownLoadWebPage::downloadIsPrivate()
+{
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    const QString path = page->downloadedFilePath();
+    QCOMPARE(modeOf(privateDir), mode_t(0700));
+    QCOMPARE(modeOf(path), mode_t(0600));
+    if (!OtherAccount::available())
+        QSKIP("only root can look through another account's eyes");
+    // Everything on the way is open, as /tmp is: only the launcher's own modes protect the file.
+    const QString control = home->tempDir() + QStringLiteral("/control.txt");
+    QFile open(control);
+    QVERIFY(open.open(QIODevice::WriteOnly));
+    open.write("readable\n");
+    open.close();
+    QVERIFY(QFile::setPermissions(control, QFile::permissions(control) | QFileDevice::ReadOther));
+    const auto walkable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    for (const QString &dir : {home->root(), home->tempDir()})
+        QVERIFY(QFile::setPermissions(dir, walkable));
+    QVERIFY(OtherAccount::canRead(OtherAccount::user, control));
+    QVERIFY(!OtherAccount::canRead(OtherAccount::user, path));
+}
+
 void TestDownLoadWebPage::nextDownloadReplacesTheFile()
 {
-    const QString path = home->tempDir() + QStringLiteral("/tmp.rdp");
+    const QString path = privateDir + QStringLiteral("/tmp.rdp");
     const QByteArray first = server.connectionFile;
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
@@ -172,7 +219,7 @@ void TestDownLoadWebPage::nextDownloadReplacesTheFile()
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), QByteArray("use gfx:i:1\r\n"));
     // Not "tmp (1).rdp" or the like: the old file was removed first.
-    QCOMPARE(QDir(home->tempDir()).entryList({QStringLiteral("*.rdp")}, QDir::Files),
+    QCOMPARE(QDir(privateDir).entryList({QStringLiteral("*.rdp")}, QDir::Files),
         QStringList {QStringLiteral("tmp.rdp")});
     int withGfx = 0;
     for (const QStringList &call : fake->calls())
