@@ -1,5 +1,6 @@
 #include "ConfigStore.h"
 #include "DownLoadWebPage.h"
+#include "FreeRdpClient.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
 #include "QProgressIndicator.h"
@@ -206,7 +207,7 @@ QProcess *TestRealFreeRdp::client() const
     const QList<DownLoadWebPage *> pages = window->findChildren<DownLoadWebPage *>();
     if (pages.size() != 1)
         return nullptr;
-    const QList<QProcess *> clients = pages.first()->findChildren<QProcess *>();
+    const QList<FreeRdpClient *> clients = pages.first()->findChildren<FreeRdpClient *>();
     return clients.size() == 1 ? clients.first() : nullptr;
 }
 
