@@ -48,6 +48,10 @@ private slots:
 
 private:
     void removeBusyLayer();
+    // Keyboard focus at start and on return: the first field still to fill.
+    void focusLoginEntry();
+    // Takes the form out of the keyboard's reach while the portal covers it.
+    void setLoginFormReachable(bool reachable);
 
     Ui::MainWindow *ui = nullptr;
     QPushButton *loginButton = nullptr;
