@@ -55,15 +55,6 @@ QStringList FreeRdpLauncher::clientArguments(
 #endif
 }
 
-QStringList FreeRdpLauncher::argumentsForLog(const QStringList &arguments)
-{
-    QStringList masked;
-    masked.reserve(arguments.size());
-    for (const QString &argument : arguments)
-        masked << maskArgument(argument);
-    return masked;
-}
-
 QProcess *FreeRdpLauncher::start(const QStringList &translated, QObject *parent, FreeRdpDialect dialect)
 {
     QString refused;

@@ -21,9 +21,6 @@ public:
     static QStringList clientArguments(
         const QStringList &translated, FreeRdpDialect dialect, QString *refusedField = nullptr);
 
-    // The argument list as it may be written to the log: secrets masked.
-    static QStringList argumentsForLog(const QStringList &arguments);
-
     // Starts the client as a child process of parent, which ends it when it goes.
     // Returns null, after one warning naming the field, when the options cannot
     // be given to this client; a failed start is logged as a warning.

@@ -29,6 +29,11 @@ FreeRdpProbe::FreeRdpProbe(const QString &program, QObject *parent)
     : QObject(parent)
     , m_program(program)
 {
+#ifdef Q_OS_WIN
+    // The Windows client takes the list as translated; nothing to find out.
+    m_done = true;
+    return;
+#endif
     const QString target = QFileInfo(program).canonicalFilePath();
     if (target.isEmpty()) {
         // No client yet; the start will say so when it comes to that.
@@ -81,6 +86,11 @@ void FreeRdpProbe::finish(FreeRdpDialect dialect, const QString &how)
     qDebug().noquote()
         << QStringLiteral("FreeRDP client %1: %2 %3").arg(m_program, dialectName(dialect), how);
     stopProcess();
+    // Gone once answered: the page's processes are its clients, nothing else.
+    if (m_process) {
+        m_process->deleteLater();
+        m_process = nullptr;
+    }
     emit done(dialect);
 }
 

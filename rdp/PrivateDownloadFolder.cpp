@@ -59,12 +59,17 @@ QString privateDownloadFolder(const QString &tempDir, const QString &runtimeDir)
 QString privateDownloadFolder()
 {
     static QString chosen;
+    static QString chosenFor;
     const QString tempDir = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+    const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString inputs = tempDir + QLatin1Char('\n') + runtimeDir;
 #ifndef Q_OS_WIN
-    if (!chosen.isEmpty() && chosen != tempDir && isPrivateDirectory(chosen))
+    // A fresh folder is made only once per process, not for every download.
+    if (inputs == chosenFor && chosen != tempDir && isPrivateDirectory(chosen))
         return chosen;
 #endif
-    chosen = privateDownloadFolder(tempDir, qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    chosen = privateDownloadFolder(tempDir, runtimeDir);
+    chosenFor = inputs;
     return chosen;
 }
 

@@ -1,10 +1,15 @@
+#include "ConfigStore.h"
 #include "DownLoadWebPage.h"
+#include "FreeRdpProbe.h"
+#include "LogWriter.h"
 #include "support/FakeClient.h"
 #include "support/OtherAccount.h"
 #include "support/PortalServer.h"
 #include "support/TestHome.h"
 
+#include <QDirIterator>
 #include <QPointer>
+#include <QProcess>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -40,11 +45,16 @@ private slots:
     void exitFilter();
     void downloadStartsOneClient();
     void downloadIsPrivate();
+    void plantedNamesDoNotBlock();
+    void failingClientReasonInTheLog();
+    void freeRdp3ClientGetsItsDialect();
     void nextDownloadReplacesTheFile();
     void clientsEndWithThePage();
     void cancelledDownloadStartsNothing();
 
 private:
+    void openPage();
+    void closePage();
     void clickDesktopLink();
 
     PortalServer server;
@@ -79,6 +89,11 @@ void TestDownLoadWebPage::cleanupTestCase()
 void TestDownLoadWebPage::init()
 {
     server.clearRequests();
+    openPage();
+}
+
+void TestDownLoadWebPage::openPage()
+{
     view = new QWebEngineView;
     page = new DownLoadWebPage(this);
     view->setPage(page);
@@ -92,6 +107,10 @@ void TestDownLoadWebPage::init()
 
 void TestDownLoadWebPage::cleanup()
 {
+    qInstallMessageHandler(nullptr);
+    for (const char *name : {"FAKE_FREERDP_OUTPUT", "FAKE_FREERDP_EXIT", "FAKE_FREERDP_VERSION"})
+        qunsetenv(name);
+    qputenv("TMPDIR", QFile::encodeName(home->tempDir()));
     delete view;
     delete page;
     page = nullptr;
@@ -202,6 +221,126 @@ void TestDownLoadWebPage::downloadIsPrivate()
         QVERIFY(QFile::setPermissions(dir, walkable));
     QVERIFY(OtherAccount::canRead(OtherAccount::user, control));
     QVERIFY(!OtherAccount::canRead(OtherAccount::user, path));
+}
+
+void TestDownLoadWebPage::closePage()
+{
+    delete view;
+    view = nullptr;
+    delete page;
+    page = nullptr;
+}
+
+void TestDownLoadWebPage::plantedNamesDoNotBlock()
+{
+    // A fresh shared temporary folder where another account got there first:
+    // a link by the private folder's name, and an old tmp.rdp it owns.
+    const QString shared = home->root() + QStringLiteral("/shared");
+    QVERIFY(QDir().mkpath(shared));
+    QVERIFY(::chmod(QFile::encodeName(shared).constData(), 01777) == 0);
+    const QString elsewhere = home->root() + QStringLiteral("/elsewhere");
+    QVERIFY(QDir().mkpath(elsewhere));
+    const QString named = shared + QStringLiteral("/velmoclient-%1").arg(::geteuid());
+    QVERIFY(QFile::link(elsewhere, named));
+    QFile old(shared + QStringLiteral("/tmp.rdp"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("planted\n");
+    old.close();
+    if (OtherAccount::available())
+        QVERIFY(::chown(QFile::encodeName(old.fileName()).constData(), OtherAccount::user, OtherAccount::user)
+            == 0);
+    qputenv("TMPDIR", QFile::encodeName(shared));
+    closePage();
+    openPage();
+
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    const QString path = fake->calls().first().first();
+    QVERIFY2(path.startsWith(named + QLatin1Char('-')), qPrintable(path));
+    QCOMPARE(modeOf(QFileInfo(path).absolutePath()), mode_t(0700));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), server.connectionFile);
+    QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QVERIFY(QFileInfo(named).isSymLink());
+    if (OtherAccount::available())
+        QVERIFY(old.exists());
+}
+
+void TestDownLoadWebPage::failingClientReasonInTheLog()
+{
+    // The day's log as an administrator finds it after a desktop that never came.
+    QVERIFY(home->makeAppConfigDir());
+    // What a login with "remember password" leaves.
+    writeSetting(QStringLiteral("password"), QStringLiteral("Hunter2"));
+    qInstallMessageHandler(logMessageHandler);
+    const QByteArray first = server.connectionFile;
+    server.connectionFile = QByteArrayLiteral("full address:s:127.0.0.1:3389\r\n"
+                                              "gatewayhostname:s:gw\r\ngatewaypassword:s:Top$ecret\r\n");
+    qputenv("FAKE_FREERDP_OUTPUT", "connecting\nlogon with /p:Hunter2 failed: ERRCONNECT_LOGON_FAILURE\n");
+    qputenv("FAKE_FREERDP_EXIT", "3");
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    const QString logPath = logFilePath(QDate::currentDate());
+    const auto log = [&logPath] {
+        QFile file(logPath);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(log().contains(QLatin1String("FreeRDP client ended")), 10000);
+    qInstallMessageHandler(nullptr);
+    server.connectionFile = first;
+
+    const QString text = log();
+    QCOMPARE(text.count(QLatin1String("FreeRDP client ended")), 1);
+    QVERIFY2(text.contains(QLatin1String("exit code 3 after ")), qPrintable(text));
+    QVERIFY2(
+        text.contains(QLatin1String("connecting | logon with /p:*** failed: ERRCONNECT_LOGON_FAILURE\r\n")),
+        qPrintable(text));
+    QVERIFY2(text.contains(QLatin1String(" /gp:*** ")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("\"%1\" \"tmp.rdp\"").arg(privateDir)), qPrintable(text));
+    QVERIFY(!text.contains(QLatin1String("Hunter2")));
+    QVERIFY(!text.contains(QLatin1String("Top$ecret")));
+    QCOMPARE(modeOf(logPath), mode_t(0600));
+    QCOMPARE(modeOf(home->appConfigDir()), mode_t(0700));
+    if (!OtherAccount::available())
+        QSKIP("only root can look through another account's eyes");
+    const auto walkable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    for (const QString &dir : {home->root(), home->configHome()})
+        QVERIFY(QFile::setPermissions(dir, walkable));
+    QVERIFY(!OtherAccount::canRead(OtherAccount::user, logPath));
+    // Nothing the launcher left is readable by another account.
+    QStringList left;
+    for (const QString &top : {home->configHome(), privateDir}) {
+        QDirIterator it(top, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            left << it.next();
+    }
+    QVERIFY(left.contains(configFilePath()));
+    QVERIFY(left.contains(privateDir + QStringLiteral("/tmp.rdp")));
+    for (const QString &file : qAsConst(left))
+        QVERIFY2(!OtherAccount::canRead(OtherAccount::user, file), qPrintable(file));
+}
+
+void TestDownLoadWebPage::freeRdp3ClientGetsItsDialect()
+{
+    // The page asks the client for its version when it is made.
+    qputenv("FAKE_FREERDP_VERSION", "This is FreeRDP version 3.10.3 (n/a)");
+    closePage();
+    openPage();
+    auto *probe = page->findChild<FreeRdpProbe *>();
+    QVERIFY(probe);
+    QTRY_VERIFY(probe->isDone());
+    // Asking left nothing behind: the page's processes are its clients.
+    QTRY_VERIFY(page->findChildren<QProcess *>().isEmpty());
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    const QStringList expected {privateDir + QStringLiteral("/tmp.rdp"), QStringLiteral("/p:"),
+        QStringLiteral("/multimon"), QStringLiteral("/f"), QStringLiteral("/sound:latency:200"),
+        QStringLiteral("-window-drag"), QStringLiteral("/cache:bitmap:off,glyph:off,offscreen:off"),
+        QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};
+    QCOMPARE(fake->calls().first(), expected);
+    QCOMPARE(page->findChildren<QProcess *>().size(), 1);
 }
 
 void TestDownLoadWebPage::nextDownloadReplacesTheFile()

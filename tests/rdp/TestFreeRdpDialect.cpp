@@ -212,9 +212,8 @@ void TestFreeRdpDialect::filePassword_data()
     QTest::addRow("empty value") << QByteArray("password 51:b:\r\nClearTextPassword:s: \r\n") << false;
     QTest::addRow("gateway password only") << QByteArray("gatewaypassword:s:gw\r\n") << false;
     QTest::addRow("key inside another line") << QByteArray("remark:s:password:s:pw\r\n") << false;
-    QTest::addRow("UTF-16LE") << QByteArray(
-        "\xFF\xFEp\0a\0s\0s\0w\0o\0r\0d\0 \0\x35\0\x31\0:\0b\0:\0A\0\r\0\n\0", 38)
-                              << true;
+    static const char utf16[] = "\xFF\xFEp\0a\0s\0s\0w\0o\0r\0d\0 \0\x35\0\x31\0:\0b\0:\0A\0\r\0\n\0";
+    QTest::addRow("UTF-16LE") << QByteArray(utf16, sizeof utf16 - 1) << true;
 }
 
 void TestFreeRdpDialect::filePassword()

@@ -9,6 +9,16 @@
 
 #include <unistd.h>
 
+// The address sanitizer holds freed memory back on purpose: resident memory
+// says nothing about the launcher then.
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER
+#endif
+#endif
+
 namespace {
 
 QStringList messages;
@@ -375,7 +385,9 @@ void TestFreeRdpLaunch::floodKeepsOnlyATail()
         static_cast<long long>(grown), static_cast<long long>(largestTail));
     QVERIFY(largestTail > 0);
     QVERIFY(largestTail <= FreeRdpClient::tailCapacity);
+#ifndef UNDER_ADDRESS_SANITIZER
     QVERIFY(grown < 10 * 1024);
+#endif
     const QStringList ended = messages.filter(QStringLiteral("FreeRDP client ended"));
     QCOMPARE(ended.size(), 1);
     QVERIFY(ended.first().contains(QLatin1String("exit code 7")));
@@ -451,13 +463,18 @@ void TestFreeRdpLaunch::probeGivesUp()
     clock.start();
     FreeRdpProbe probe(link);
     QVERIFY(!probe.isDone());
+    const QList<QProcess *> asking = probe.findChildren<QProcess *>();
+    QCOMPARE(asking.size(), 1);
+    const pid_t pid = pid_t(asking.first()->processId());
+    QVERIFY(pid > 0);
     QVERIFY(clock.elapsed() < FreeRdpProbe::timeoutMilliseconds);
     QTRY_VERIFY_WITH_TIMEOUT(probe.isDone(), FreeRdpProbe::timeoutMilliseconds * 2);
     // A coarse timer may fire up to 5 % early.
     QVERIFY2(clock.elapsed() >= FreeRdpProbe::timeoutMilliseconds * 9 / 10,
         qPrintable(messages.join(QLatin1Char('|'))));
     QCOMPARE(probe.dialect(), FreeRdpDialect::Unknown);
-    QVERIFY(probe.findChildren<QProcess *>().first()->state() == QProcess::NotRunning);
+    QVERIFY(::kill(pid, 0) != 0);
+    QTRY_VERIFY(probe.findChildren<QProcess *>().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFreeRdpLaunch)

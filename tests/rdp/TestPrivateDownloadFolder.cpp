@@ -140,7 +140,8 @@ void TestPrivateDownloadFolder::choice_data()
                                    << "named";
     QTest::addRow("folder of root") << "root-folder"
                                     << "fresh";
-    QTest::addRow("closed folder of root") << "root-closed" << "fresh";
+    QTest::addRow("closed folder of root") << "root-closed"
+                                           << "fresh";
     QTest::addRow("own folder left open") << "open-folder"
                                           << "fresh";
     QTest::addRow("file") << "file"
