@@ -29,6 +29,7 @@ bool DownLoadWebPage::isExitAddress(const QUrl &url)
 
 bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &)
 {
+    // Portal servers often use self-signed certificates: any is accepted, as in the identity check.
     return true;
 }
 

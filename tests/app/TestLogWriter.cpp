@@ -5,6 +5,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include <sys/stat.h>
@@ -34,6 +36,7 @@ private slots:
     void appendsWithCrLf();
     void threadsWriteWholeLines();
     void missingDirectoryLeavesNoFile();
+    void failedOpenDoesNotRecurse_data();
     void failedOpenDoesNotRecurse();
     void dayChangeLosesNothing();
     void privateModes_data();
@@ -155,16 +158,50 @@ void TestLogWriter::missingDirectoryLeavesNoFile()
     QVERIFY(!QDir(home->appConfigDir()).exists());
 }
 
+void TestLogWriter::failedOpenDoesNotRecurse_data()
+{
+    QTest::addColumn<bool>("opens");
+    QTest::addRow("day's file is a folder") << false;
+    QTest::addRow("day's file opens") << true;
+}
+
 void TestLogWriter::failedOpenDoesNotRecurse()
 {
-    // The day's file is a directory: every open fails. Anything the file layer
-    // reports would come back into the handler; it must neither loop nor hang.
-    QVERIFY(QDir().mkpath(logFilePath(QDate::currentDate())));
+    // Whatever reports a problem from inside the handler (the file layer after
+    // a failed open) comes straight back into it. The clock is read in there
+    // too, so a clock that warns stands in for it: the nested message must be
+    // dropped, neither recursing nor waiting forever on the handler's own lock.
+    // The handler is called directly: Qt's own dispatch would already divert
+    // a nested message to the standard error output, hiding a missing guard.
+    QFETCH(bool, opens);
+    const QDate day(2026, 12, 6);
+    if (!opens)
+        QVERIFY(QDir().mkpath(logFilePath(day)));
+    QAtomicInt readings = 0;
+    setLogClock([&readings, day] {
+        readings.fetchAndAddRelaxed(1);
+        qWarning("from inside the handler");
+        return QDateTime(day, QTime(8, 0));
+    });
     qInstallMessageHandler(logMessageHandler);
-    for (int i = 0; i < 100; ++i)
-        qWarning("lost line %d", i);
+    QThread *writer = QThread::create(
+        [] { logMessageHandler(QtWarningMsg, QMessageLogContext(), QStringLiteral("outer")); });
+    writer->start();
+    if (!writer->wait(10000)) {
+        // The thread holds the log lock for good; nothing after this could run.
+        std::fprintf(stderr, "FAIL: the handler re-entered itself and hangs\n");
+        std::_Exit(EXIT_FAILURE);
+    }
+    delete writer;
     qInstallMessageHandler(nullptr);
-    QVERIFY(QFileInfo(logFilePath(QDate::currentDate())).isDir());
+    QCOMPARE(int(readings), 2);
+    QFile file(logFilePath(day));
+    if (opens) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("(2026-12-06 08:00:00 ) Warning: outer\r\n"));
+    } else {
+        QVERIFY(QFileInfo(logFilePath(day)).isDir());
+    }
 }
 
 void TestLogWriter::dayChangeLosesNothing()

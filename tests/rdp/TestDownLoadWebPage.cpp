@@ -3,6 +3,7 @@
 #include "FreeRdpProbe.h"
 #include "LogWriter.h"
 #include "support/FakeClient.h"
+#include "support/MessageRecorder.h"
 #include "support/OtherAccount.h"
 #include "support/PortalServer.h"
 #include "support/TestHome.h"
@@ -171,8 +172,10 @@ void TestDownLoadWebPage::exitFilter()
     page->runJavaScript(script);
     if (exits) {
         QTRY_COMPARE_WITH_TIMEOUT(exit.count(), 1, 20000);
-        // Give a wrongly allowed load the time to reach the server.
-        QTest::qWait(500);
+        // A request the page makes after the dropped one: once it is in, a
+        // wrongly allowed load would have reached the server too.
+        page->runJavaScript(QStringLiteral("fetch('/after-exit');"));
+        QTRY_VERIFY_WITH_TIMEOUT(!server.requestsTo(QStringLiteral("/after-exit")).isEmpty(), 20000);
         QVERIFY(!seen());
         QCOMPARE(exit.count(), 1);
     } else {
@@ -183,6 +186,7 @@ void TestDownLoadWebPage::exitFilter()
 
 void TestDownLoadWebPage::downloadStartsOneClient()
 {
+    MessageRecorder recorder;
     const QString expectedPath = privateDir + QStringLiteral("/tmp.rdp");
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
@@ -195,7 +199,8 @@ void TestDownLoadWebPage::downloadStartsOneClient()
     QFile saved(expectedPath);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), server.connectionFile);
-    QTest::qWait(300);
+    // Every start is logged before its client runs, so a second one would be here by now.
+    QCOMPARE(recorder.count(QStringLiteral("/xfreerdp\"")), 1);
     QCOMPARE(fake->calls().size(), 1);
 }
 
@@ -386,11 +391,15 @@ void TestDownLoadWebPage::cancelledDownloadStartsNothing()
     // Connected after the page's own handler, so the item is accepted already.
     connect(page->profile(), &QWebEngineProfile::downloadRequested, this,
         [&item](QWebEngineDownloadItem *requested) { item = requested; });
+    QScopedPointer<MessageRecorder> recorder(new MessageRecorder);
     clickDesktopLink();
     QTRY_VERIFY_WITH_TIMEOUT(item && item->receivedBytes() > 0, 20000);
     item->cancel();
     QTRY_COMPARE_WITH_TIMEOUT(item->state(), QWebEngineDownloadItem::DownloadCancelled, 10000);
-    QTest::qWait(500);
+    // The page has seen the end of the download and said why it starts nothing.
+    QTRY_COMPARE_WITH_TIMEOUT(recorder->count(QStringLiteral("no client started")), 1, 10000);
+    QCOMPARE(recorder->count(QStringLiteral("/xfreerdp\"")), 0);
+    recorder.reset();
     QCOMPARE(fake->calls().size(), 0);
     disconnect(page->profile(), &QWebEngineProfile::downloadRequested, this, nullptr);
 

@@ -1,16 +1,7 @@
 #include "FreeRdpDialect.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
-
-namespace {
-
-// Lists are written as one text with "|" between the options; "" is the empty list.
-QStringList list(const char *options)
-{
-    return QString::fromUtf8(options).split(QLatin1Char('|'), Qt::SkipEmptyParts);
-}
-
-} // namespace
 
 Q_DECLARE_METATYPE(FreeRdpDialect)
 

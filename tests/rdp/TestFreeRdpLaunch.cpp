@@ -3,6 +3,8 @@
 #include "FreeRdpProbe.h"
 #include "RdpTranslation.h"
 #include "support/FakeClient.h"
+#include "support/MessageRecorder.h"
+#include "support/TestFiles.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -20,24 +22,6 @@
 #endif
 
 namespace {
-
-QStringList messages;
-QtMsgType lastType = QtDebugMsg;
-
-void recordMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    messages << message;
-    lastType = type;
-}
-
-QString writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    file.write(content);
-    return path;
-}
 
 const QByteArray exampleFile = "screen mode id:i:2\r\n"
                                "full address:s:10.1.1.1\r\n"
@@ -89,6 +73,7 @@ private:
     }
 
     QScopedPointer<FakeClient> fake;
+    QScopedPointer<MessageRecorder> recorder;
     QString previousDir;
 };
 
@@ -101,8 +86,7 @@ void TestFreeRdpLaunch::init()
 {
     fake.reset(new FakeClient);
     QVERIFY(QDir::setCurrent(fake->workDir()));
-    messages.clear();
-    qInstallMessageHandler(recordMessage);
+    recorder.reset(new MessageRecorder);
 }
 
 void TestFreeRdpLaunch::cleanup()
@@ -110,7 +94,7 @@ void TestFreeRdpLaunch::cleanup()
     for (const char *name : {"FAKE_FREERDP_OUTPUT", "FAKE_FREERDP_FLOOD_MIB", "FAKE_FREERDP_READ_STDIN",
              "FAKE_FREERDP_EXIT", "FAKE_FREERDP_VERSION"})
         qunsetenv(name);
-    qInstallMessageHandler(nullptr);
+    recorder.reset();
     QVERIFY(QDir::setCurrent(previousDir));
     fake.reset();
 }
@@ -118,7 +102,8 @@ void TestFreeRdpLaunch::cleanup()
 void TestFreeRdpLaunch::exactArguments()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), exampleFile);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
     QObject owner;
     FreeRdpLauncher::start(translated(path), &owner);
     QTRY_COMPARE(fake->calls().size(), 1);
@@ -129,7 +114,8 @@ void TestFreeRdpLaunch::exactArguments()
         QStringLiteral("-bitmap-cache"), QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"),
         QStringLiteral("/printer"), QStringLiteral("+drives"), QStringLiteral("/usb:auto")};
     QCOMPARE(fake->calls().first(), expected);
-    QCOMPARE(messages.first(), QStringLiteral("\"%1\"").arg(fake->workDir() + QStringLiteral("/xfreerdp")));
+    QCOMPARE(recorder->messages().first(),
+        QStringLiteral("\"%1\"").arg(fake->workDir() + QStringLiteral("/xfreerdp")));
 }
 
 void TestFreeRdpLaunch::pathWithBlankIsOneArgument()
@@ -137,8 +123,8 @@ void TestFreeRdpLaunch::pathWithBlankIsOneArgument()
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
     // A blank, and a user name outside Latin-1: the file must still be read.
     QVERIFY(QDir().mkpath(fake->workDir() + QStringLiteral("/John Smith/张三")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/John Smith/张三/tmp.rdp"),
-        "gatewayhostname:s:gate way.example\r\n");
+    const QString path = fake->workDir() + QStringLiteral("/John Smith/张三/tmp.rdp");
+    QVERIFY(writeFile(path, "gatewayhostname:s:gate way.example\r\n"));
     QObject owner;
     FreeRdpLauncher::start(translated(path), &owner);
     QTRY_COMPARE(fake->calls().size(), 1);
@@ -150,7 +136,8 @@ void TestFreeRdpLaunch::pathWithBlankIsOneArgument()
 void TestFreeRdpLaunch::eachLaunchStartsOneClient()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), exampleFile);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
     QObject owner;
     FreeRdpLauncher::start(translated(path), &owner);
     FreeRdpLauncher::start(translated(path), &owner);
@@ -162,7 +149,8 @@ void TestFreeRdpLaunch::eachLaunchStartsOneClient()
 void TestFreeRdpLaunch::clientsEndWithTheirOwner()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), QByteArray());
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, QByteArray()));
     auto *owner = new QObject;
     FreeRdpLauncher::start(translated(path), owner);
     FreeRdpLauncher::start(translated(path), owner);
@@ -173,12 +161,13 @@ void TestFreeRdpLaunch::clientsEndWithTheirOwner()
 
 void TestFreeRdpLaunch::missingClientIsLoggedOnce()
 {
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), exampleFile);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
     QObject owner;
     QProcess *process = FreeRdpLauncher::start(translated(path), &owner);
     QTRY_COMPARE(process->state(), QProcess::NotRunning);
-    QTRY_VERIFY(lastType == QtWarningMsg);
-    const QStringList warnings = messages.filter(QStringLiteral("failed to start"));
+    QTRY_VERIFY(recorder->lastType() == QtWarningMsg);
+    const QStringList warnings = recorder->messages().filter(QStringLiteral("failed to start"));
     QCOMPARE(warnings.size(), 1);
     QVERIFY(warnings.first().contains(fake->workDir() + QStringLiteral("/xfreerdp")));
     // The launcher goes on: a client put in place afterwards starts.
@@ -206,9 +195,11 @@ void TestFreeRdpLaunch::logLine()
     QFETCH(QByteArray, file);
     QFETCH(QString, line);
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), file);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, file));
     QObject owner;
     FreeRdpLauncher::start(translated(path), &owner);
+    const QStringList messages = recorder->messages();
     QCOMPARE(messages.size(), 2);
     // The list actually passed: the deny-all USB default has no upstream form and is left out.
     QCOMPARE(messages.at(1), QStringLiteral("\"%1\"").arg(line.arg(path)));
@@ -247,26 +238,27 @@ void TestFreeRdpLaunch::freeRdp3Arguments()
     QFETCH(QStringList, options);
     QFETCH(QString, line);
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), file);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, file));
     QObject owner;
     QVERIFY(FreeRdpLauncher::start(translated(path), &owner, FreeRdpDialect::FreeRdp3));
     QTRY_COMPARE(fake->calls().size(), 1);
     QCOMPARE(fake->calls().first(), QStringList {path} + options);
-    QCOMPARE(messages.size(), 2);
-    QCOMPARE(messages.at(1), QStringLiteral("\"%1\"").arg(line.arg(path)));
+    QCOMPARE(recorder->messages().size(), 2);
+    QCOMPARE(recorder->messages().at(1), QStringLiteral("\"%1\"").arg(line.arg(path)));
 }
 
 void TestFreeRdpLaunch::gatewayValueRefused()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"),
-        "gatewayhostname:s:gw\r\ngatewaypassword:s:one,two\r\n");
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, "gatewayhostname:s:gw\r\ngatewaypassword:s:one,two\r\n"));
     QObject owner;
     QCOMPARE(FreeRdpLauncher::start(translated(path), &owner, FreeRdpDialect::FreeRdp3), nullptr);
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(lastType, QtWarningMsg);
-    QVERIFY(messages.first().contains(QLatin1String("gateway password")));
-    QVERIFY(!messages.first().contains(QLatin1String("one")));
+    QCOMPARE(recorder->messages().size(), 1);
+    QCOMPARE(recorder->lastType(), QtWarningMsg);
+    QVERIFY(recorder->messages().first().contains(QLatin1String("gateway password")));
+    QVERIFY(!recorder->messages().first().contains(QLatin1String("one")));
     QVERIFY(owner.findChildren<QProcess *>().isEmpty());
     // FreeRDP 2 takes the value as it is.
     QVERIFY(FreeRdpLauncher::start(translated(path), &owner, FreeRdpDialect::FreeRdp2));
@@ -277,7 +269,8 @@ void TestFreeRdpLaunch::gatewayValueRefused()
 void TestFreeRdpLaunch::failingClientLeavesItsReason()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), exampleFile);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
     qputenv("FAKE_FREERDP_OUTPUT",
         "[INFO] connecting\n\x1b[31m[ERROR]\x1b[0m logon as /u:bob /p:Hunter2 failed\r\n"
         "gateway /gateway:g:gw,p:GwSecret,u:x refused\nthe Password is: Hunter2\n"
@@ -286,10 +279,10 @@ void TestFreeRdpLaunch::failingClientLeavesItsReason()
     QObject owner;
     QProcess *process = FreeRdpLauncher::start(translated(path), &owner);
     QTRY_COMPARE(process->state(), QProcess::NotRunning);
-    const QStringList ended = messages.filter(QStringLiteral("FreeRDP client ended"));
+    const QStringList ended = recorder->messages().filter(QStringLiteral("FreeRDP client ended"));
     QCOMPARE(ended.size(), 1);
     const QString line = ended.first();
-    QCOMPARE(lastType, QtWarningMsg);
+    QCOMPARE(recorder->lastType(), QtWarningMsg);
     QVERIFY2(line.contains(QLatin1String("exit code 3 after ")), qPrintable(line));
     QVERIFY2(line.contains(QLatin1String("[ERROR] logon as /u:bob /p:*** failed | gateway "
                                          "/gateway:g:gw,p:***,u:x refused | the Password***")),
@@ -304,14 +297,15 @@ void TestFreeRdpLaunch::failingClientLeavesItsReason()
 void TestFreeRdpLaunch::endsBySignal()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), QByteArray());
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, QByteArray()));
     qputenv("FAKE_FREERDP_OUTPUT", "about to be killed\n");
     QObject owner;
     QProcess *process = FreeRdpLauncher::start(translated(path), &owner);
     QTRY_COMPARE(fake->running(), 1);
     ::kill(pid_t(process->processId()), SIGTERM);
     QTRY_COMPARE(process->state(), QProcess::NotRunning);
-    const QStringList ended = messages.filter(QStringLiteral("FreeRDP client ended"));
+    const QStringList ended = recorder->messages().filter(QStringLiteral("FreeRDP client ended"));
     QCOMPARE(ended.size(), 1);
     QVERIFY2(ended.first().startsWith(QLatin1String("FreeRDP client ended by signal 15 after ")),
         qPrintable(ended.first()));
@@ -321,30 +315,35 @@ void TestFreeRdpLaunch::endsBySignal()
 void TestFreeRdpLaunch::runningClientWritesNothingMore()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), exampleFile);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
     qputenv("FAKE_FREERDP_OUTPUT", "session up\n");
     QObject owner;
     FreeRdpLauncher::start(translated(path), &owner);
     QTRY_COMPARE(fake->running(), 1);
     QCoreApplication::processEvents();
-    QCOMPARE(messages.size(), 2);
+    QCOMPARE(recorder->messages().size(), 2);
 }
 
 void TestFreeRdpLaunch::endedByTheLauncher()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), exampleFile);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
     qputenv("FAKE_FREERDP_OUTPUT", "output that stays private /p:Hunter2\n");
     auto *owner = new QObject;
     FreeRdpLauncher::start(translated(path), owner);
     QTRY_COMPARE(fake->running(), 1);
-    messages.clear();
+    // Only what the end brings; the old recorder goes first, taking its handler along.
+    recorder.reset();
+    recorder.reset(new MessageRecorder);
     delete owner;
     QCOMPARE(fake->running(), 0);
-    QCOMPARE(messages.size(), 1);
-    QVERIFY2(messages.first().startsWith(QLatin1String("FreeRDP client ended by the launcher after ")),
-        qPrintable(messages.first()));
-    QVERIFY(!messages.first().contains(QLatin1String("output")));
+    QCOMPARE(recorder->messages().size(), 1);
+    QVERIFY2(
+        recorder->messages().first().startsWith(QLatin1String("FreeRDP client ended by the launcher after ")),
+        qPrintable(recorder->messages().first()));
+    QVERIFY(!recorder->messages().first().contains(QLatin1String("output")));
 }
 
 namespace {
@@ -366,7 +365,8 @@ qint64 residentKiB()
 void TestFreeRdpLaunch::floodKeepsOnlyATail()
 {
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), exampleFile);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
     qputenv("FAKE_FREERDP_FLOOD_MIB", "50");
     qputenv("FAKE_FREERDP_EXIT", "7");
     const qint64 before = residentKiB();
@@ -388,7 +388,7 @@ void TestFreeRdpLaunch::floodKeepsOnlyATail()
 #ifndef UNDER_ADDRESS_SANITIZER
     QVERIFY(grown < 10 * 1024);
 #endif
-    const QStringList ended = messages.filter(QStringLiteral("FreeRDP client ended"));
+    const QStringList ended = recorder->messages().filter(QStringLiteral("FreeRDP client ended"));
     QCOMPARE(ended.size(), 1);
     QVERIFY(ended.first().contains(QLatin1String("exit code 7")));
     QVERIFY2(ended.first().endsWith(QLatin1String(" | last line of the flood")), qPrintable(ended.first()));
@@ -399,12 +399,13 @@ void TestFreeRdpLaunch::promptGetsNoAnswer()
 {
     // A client that waits for input would wait for ever: it sees the end at once.
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
-    const QString path = writeFile(fake->workDir() + QStringLiteral("/tmp.rdp"), exampleFile);
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
     qputenv("FAKE_FREERDP_READ_STDIN", "1");
     QObject owner;
     QProcess *process = FreeRdpLauncher::start(translated(path), &owner);
     QTRY_COMPARE_WITH_TIMEOUT(process->state(), QProcess::NotRunning, 5000);
-    const QStringList ended = messages.filter(QStringLiteral("FreeRDP client ended"));
+    const QStringList ended = recorder->messages().filter(QStringLiteral("FreeRDP client ended"));
     QCOMPARE(ended.size(), 1);
     QVERIFY(ended.first().contains(QLatin1String("exit code 5")));
     QVERIFY(ended.first().endsWith(QLatin1String(": standard input closed")));
@@ -447,7 +448,7 @@ void TestFreeRdpLaunch::probe()
     QCOMPARE(probe.dialect(), dialect);
     // Asking never starts a session.
     QCOMPARE(fake->calls().size(), 0);
-    QVERIFY(!messages.isEmpty() || target.isEmpty());
+    QVERIFY(!recorder->messages().isEmpty() || target.isEmpty());
 }
 
 void TestFreeRdpLaunch::probeGivesUp()
@@ -471,7 +472,7 @@ void TestFreeRdpLaunch::probeGivesUp()
     QTRY_VERIFY_WITH_TIMEOUT(probe.isDone(), FreeRdpProbe::timeoutMilliseconds * 2);
     // A coarse timer may fire up to 5 % early.
     QVERIFY2(clock.elapsed() >= FreeRdpProbe::timeoutMilliseconds * 9 / 10,
-        qPrintable(messages.join(QLatin1Char('|'))));
+        qPrintable(recorder->messages().join(QLatin1Char('|'))));
     QCOMPARE(probe.dialect(), FreeRdpDialect::Unknown);
     QVERIFY(::kill(pid, 0) != 0);
     QTRY_VERIFY(probe.findChildren<QProcess *>().isEmpty());
