@@ -40,8 +40,14 @@ FreeRdpClient::~FreeRdpClient()
     blockSignals(true);
     qDebug().noquote() << QStringLiteral("FreeRDP client ended by the launcher after %1 s")
                               .arg(double(m_clock.elapsed()) / 1000.0, 0, 'f', 1);
-    kill();
-    waitForFinished();
+    // Asked first, so that the client can take down what it set up (FreeRDP 3
+    // leaves its clipboard's FUSE mount behind when it is killed); one that
+    // does not answer is killed after a second.
+    terminate();
+    if (!waitForFinished(1000)) {
+        kill();
+        waitForFinished();
+    }
 }
 
 void FreeRdpClient::startClient(const QString &program, const QStringList &arguments)

@@ -7,7 +7,9 @@
 //   FAKE_FREERDP_OUTPUT: written to standard error after the record;
 //   FAKE_FREERDP_FLOOD_MIB: that many MiB of lines written to standard output;
 //   FAKE_FREERDP_READ_STDIN: reads standard input to its end, then exits 5;
-//   FAKE_FREERDP_EXIT: exits with that code instead of staying alive.
+//   FAKE_FREERDP_EXIT: exits with that code instead of staying alive;
+//   FAKE_FREERDP_ON_TERM: "tidy" writes <record>.terminated and exits on SIGTERM,
+//     "ignore" ignores SIGTERM (only a kill ends it).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +18,23 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
+
+namespace {
+
+std::string terminatedMark;
+
+void tidyUp(int)
+{
+    const int fd = ::creat(terminatedMark.c_str(), 0600);
+    if (fd >= 0)
+        ::close(fd);
+    ::_exit(0);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -57,6 +75,10 @@ int main(int argc, char *argv[])
     if (const char *code = std::getenv("FAKE_FREERDP_EXIT")) {
         std::fflush(nullptr);
         return std::atoi(code);
+    }
+    if (const char *onTerm = std::getenv("FAKE_FREERDP_ON_TERM")) {
+        terminatedMark = path + ".terminated";
+        ::signal(SIGTERM, std::strcmp(onTerm, "ignore") == 0 ? SIG_IGN : tidyUp);
     }
     for (int i = 0; i < 600; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -59,6 +59,7 @@ private slots:
     void failingClientLeavesItsReason();
     void endsBySignal();
     void runningClientWritesNothingMore();
+    void endedByTheLauncher_data();
     void endedByTheLauncher();
     void floodKeepsOnlyATail();
     void promptGetsNoAnswer();
@@ -92,7 +93,7 @@ void TestFreeRdpLaunch::init()
 void TestFreeRdpLaunch::cleanup()
 {
     for (const char *name : {"FAKE_FREERDP_OUTPUT", "FAKE_FREERDP_FLOOD_MIB", "FAKE_FREERDP_READ_STDIN",
-             "FAKE_FREERDP_EXIT", "FAKE_FREERDP_VERSION"})
+             "FAKE_FREERDP_EXIT", "FAKE_FREERDP_VERSION", "FAKE_FREERDP_ON_TERM"})
         qunsetenv(name);
     recorder.reset();
     QVERIFY(QDir::setCurrent(previousDir));
@@ -325,8 +326,21 @@ void TestFreeRdpLaunch::runningClientWritesNothingMore()
     QCOMPARE(recorder->messages().size(), 2);
 }
 
+void TestFreeRdpLaunch::endedByTheLauncher_data()
+{
+    QTest::addColumn<QByteArray>("onTerm");
+    QTest::addColumn<int>("tidied");
+    QTest::addRow("default signal handling") << QByteArray() << 0;
+    QTest::addRow("client tidies up when asked") << QByteArray("tidy") << 1;
+    QTest::addRow("client deaf to the request") << QByteArray("ignore") << 0;
+}
+
 void TestFreeRdpLaunch::endedByTheLauncher()
 {
+    QFETCH(QByteArray, onTerm);
+    QFETCH(int, tidied);
+    if (!onTerm.isEmpty())
+        qputenv("FAKE_FREERDP_ON_TERM", onTerm);
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
     const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
     QVERIFY(writeFile(path, exampleFile));
@@ -339,6 +353,7 @@ void TestFreeRdpLaunch::endedByTheLauncher()
     recorder.reset(new MessageRecorder);
     delete owner;
     QCOMPARE(fake->running(), 0);
+    QCOMPARE(fake->tidiedUp(), tidied);
     QCOMPARE(recorder->messages().size(), 1);
     QVERIFY2(
         recorder->messages().first().startsWith(QLatin1String("FreeRDP client ended by the launcher after ")),

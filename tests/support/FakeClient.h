@@ -50,6 +50,12 @@ public:
             records.remove(name);
     }
 
+    // Calls that were asked to end and tidied up before they went.
+    int tidiedUp() const
+    {
+        return QDir(m_records).entryList({QStringLiteral("call-*.txt.terminated")}, QDir::Files).size();
+    }
+
     // Process ids of the calls that are still running.
     int running() const
     {
