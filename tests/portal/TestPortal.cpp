@@ -1,12 +1,13 @@
 #include "ConfigStore.h"
-#include "DownLoadWebPage.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
+#include "PortalModuleLoader.h"
 #include "PrivateDownloadFolder.h"
 #include "QProgressIndicator.h"
 #include "TerminalIdentity.h"
 #include "support/FakeClient.h"
 #include "support/MessageBoxRecorder.h"
+#include "support/PortalPages.h"
 #include "support/PortalServer.h"
 #include "support/TestHome.h"
 
@@ -65,7 +66,7 @@ private slots:
 private:
     void login(const QString &address);
     void loginAs(const QString &address, const QString &user, const QString &pass);
-    DownLoadWebPage *livePage() const;
+    QWebEnginePage *livePage() const;
     int clientStartsLogged() const;
     QWebEngineView *liveView() const;
     void askPageFocus();
@@ -82,6 +83,7 @@ private:
 void TestPortal::initTestCase()
 {
     QVERIFY(server.start());
+    PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     fake.reset(new FakeClient);
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
     previousDir = QDir::currentPath();
@@ -131,10 +133,10 @@ void TestPortal::loginAs(const QString &address, const QString &user, const QStr
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
 }
 
-DownLoadWebPage *TestPortal::livePage() const
+QWebEnginePage *TestPortal::livePage() const
 {
-    const QList<DownLoadWebPage *> pages = window->findChildren<DownLoadWebPage *>();
-    return pages.size() == 1 ? pages.first() : nullptr;
+    const QList<QWebEnginePage *> found = portalPages(window.data());
+    return found.size() == 1 ? found.first() : nullptr;
 }
 
 int TestPortal::clientStartsLogged() const
@@ -147,13 +149,13 @@ int TestPortal::clientStartsLogged() const
 
 QWebEngineView *TestPortal::liveView() const
 {
-    DownLoadWebPage *page = livePage();
+    QWebEnginePage *page = livePage();
     return page ? qobject_cast<QWebEngineView *>(page->view()) : nullptr;
 }
 
 void TestPortal::askPageFocus()
 {
-    DownLoadWebPage *page = livePage();
+    QWebEnginePage *page = livePage();
     if (!page)
         return;
     page->runJavaScript(
@@ -276,7 +278,7 @@ void TestPortal::exitBringsLoginBack()
     QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
     livePage()->runJavaScript(QStringLiteral("document.getElementById('exit').click();"));
-    QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<DownLoadWebPage *>().isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(portalPages(window.data()).isEmpty(), 20000);
     QTRY_VERIFY(window->findChildren<QWebEngineView *>().isEmpty());
     QVERIFY(!server.sawPathEndingWith(QStringLiteral("abouttarsen")));
 
@@ -298,7 +300,7 @@ void TestPortal::exitBeforeFirstPageFinished()
     server.exitBeforeLoaded = true;
     login(server.address());
     QTRY_VERIFY_WITH_TIMEOUT(server.sawPathEndingWith(QStringLiteral("/held.png")), 30000);
-    QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<DownLoadWebPage *>().isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(portalPages(window.data()).isEmpty(), 20000);
 
     // The busy layer went with the view: nothing covers the form any more.
     QVERIFY(!window->findChild<QProgressIndicator *>());
@@ -518,7 +520,7 @@ void TestPortal::portalOwnsKeyboard()
         strike(main, Qt::Key_Tab);
     QTRY_COMPARE_WITH_TIMEOUT((askPageFocus(), pageFocus), last, 10000);
     strike(main, Qt::Key_Return);
-    QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<DownLoadWebPage *>().isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(portalPages(window.data()).isEmpty(), 20000);
     QCOMPARE(server.requestsTo(identityPath).size(), 1);
 
     // The form is back in the keyboard's reach: the name is there, so the

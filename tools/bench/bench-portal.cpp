@@ -11,6 +11,7 @@
 #include "ConfigStore.h"
 #include "ControlData.h"
 #include "MainWindow.h"
+#include "PortalModuleLoader.h"
 #include "PortalSignIn.h"
 #include "ProcessProbe.h"
 #include "QProgressIndicator.h"
@@ -129,6 +130,7 @@ int main(int argc, char *argv[])
 {
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);
+    PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     const QStringList args = app.arguments();
     if (args.size() != 3) {
         std::fprintf(stderr, "usage: bench-portal launcher|launcher-warm|floor <portal address>\n");
