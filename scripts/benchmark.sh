@@ -227,7 +227,6 @@ failures=0
 if [ -f "$scratch/failures" ]; then failures="$(wc -l <"$scratch/failures")"; fi
 
 m() { printf '%s' "${samples[$1]:-}" | sed '/^$/d' | median; }
-count() { printf '%s' "${samples[$1]:-}" | sed '/^$/d' | wc -l; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (a == "" || b == "" || b == 0) print "n/a"; else printf "%.2f", a / b}'; }
 mib() { awk -v k="$1" 'BEGIN {if (k == "") print "n/a"; else printf "%.1f", k / 1024}'; }
 # verdict <value> <limit>: met when value <= limit.
@@ -260,7 +259,11 @@ d="$(m desktop)"; df="$(m desktop_floor)"
 printf '  desktop link click to first remote frame: %s ms; client started directly %s ms, difference %s ms, ratio %s (goal <= floor + 100 ms: %s)\n' \
     "$d" "$df" "$(awk -v a="$d" -v b="$df" 'BEGIN {if (a == "" || b == "") print "n/a"; else print a - b}')" \
     "$(ratio "$d" "$df")" "$(verdict "$d" "$(awk -v b="$df" 'BEGIN {print b + 100}')")"
-echo "  samples per figure: start-up $(count startup_warm)/$(count startup_cold), portal $(count portal), desktop $(count desktop)"
+echo "Every sample, sorted (ms; memory in KiB):"
+for key in startup_warm startup_floor_warm startup_window_warm startup_cold startup_floor_cold startup_window_cold \
+    rss_login rss_floor rss_window rss_portal rss_portal_helpers portal portal_floor desktop desktop_floor; do
+    printf '  %-20s %s\n' "$key" "$(printf '%s' "${samples[$key]:-}" | sed '/^$/d' | sort -n | tr '\n' ' ')"
+done
 mkdir -p "$scratch/rdp"
 "$bench/bench-translation" "$scratch/rdp" | sed 's/^/  translation /'
 [ "$failures" -eq 0 ]
