@@ -124,8 +124,11 @@ shot() {
     "$@" >/dev/null 2>&1 &
     local pid=$!
     pids+=("$pid")
-    sleep 2
-    import -window root -crop 636x331+0+0 "$scratch/shot-$(basename "$1").png" 2>/dev/null
+    local window
+    # Mapped first, then a moment to paint.
+    window="$(timeout 20 xdotool search --sync --onlyvisible --name '^VelmoClient_V2\.1$' 2>/dev/null | head -1)"
+    sleep 0.5
+    [ -n "$window" ] && import -window "$window" "$scratch/shot-$(basename "$1").png" 2>/dev/null
     kill "$pid"
     wait "$pid" 2>/dev/null || true
 }
@@ -205,12 +208,14 @@ keep=yes
 echo "Measuring $runs runs of each, interleaved..."
 cold_method=""
 for run in $(seq "$runs"); do
+    # Two desktop pairs per run: the shadow server now and then holds a
+    # connection's start for about a second, on either side, at random.
     if [ $((run % 2)) -eq 1 ]; then
         startup_window warm; startup_floor warm; startup_launcher warm
-        portal_floor; portal_launcher; desktop_floor; desktop_launcher
+        portal_floor; portal_launcher; desktop_floor; desktop_launcher; desktop_launcher; desktop_floor
     else
         startup_launcher warm; startup_floor warm; startup_window warm
-        portal_launcher; portal_floor; desktop_launcher; desktop_floor
+        portal_launcher; portal_floor; desktop_launcher; desktop_floor; desktop_floor; desktop_launcher
     fi
     printf '  warm run %s of %s done\n' "$run" "$runs"
 done
@@ -239,7 +244,7 @@ echo "Client: $client ($(dpkg-query -W -f '${Package} ${Version}' "$(dpkg -S "$(
 echo "Cold start: file cache emptied by ${cold_method:-nothing (no cold run succeeded)}"
 echo "Login-form floor: $differing pixels of 636 x 331 differ from the launcher's login form (10 % fuzz);" \
     "web-engine libraries linked: floor $webengine_in_floor, launcher $webengine_in_launcher"
-echo "Medians of $runs runs (failed runs: $failures):"
+echo "Medians of $runs runs, $((2 * runs)) for the desktop (failed runs: $failures):"
 for temperature in warm cold; do
     s="$(m "startup_$temperature")"; f="$(m "startup_floor_$temperature")"; w="$(m "startup_window_$temperature")"
     r="$(ratio "$s" "$f")"
