@@ -3,9 +3,9 @@
 
 #include "ConfigStore.h"
 #include "ControlData.h"
-#include "DownLoadWebPage.h"
 #include "IdentityCheck.h"
 #include "MessageBox.h"
+#include "PortalModule.h"
 #include "PortalSignIn.h"
 #include "QProgressIndicator.h"
 #include "TerminalIdentity.h"
@@ -23,8 +23,6 @@
 #include <QSslConfiguration>
 #include <QStackedLayout>
 #include <QVBoxLayout>
-#include <QWebEngineProfile>
-#include <QWebEngineView>
 
 namespace {
 
@@ -46,6 +44,8 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowTitle(QStringLiteral("VelmoClient_V2.1"));
     setObjectName(QStringLiteral("mainWindow"));
     setStyleSheet(QStringLiteral("#mainWindow{border-image:url(:/resource/background-oem.png);}"));
+    // The form's central widget is a plain placeholder, not a web view, so
+    // the web engine stays out of the program; buildLoginForm replaces it.
     buildLoginForm();
 
     connect(configButton, SIGNAL(clicked()), this, SLOT(on_config()));
@@ -198,6 +198,8 @@ void MainWindow::on_Login()
         return;
     }
 
+    // Portal servers run on certificates of their own making; the identity
+    // reply, not the certificate, tells the launcher it reached one.
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setPeerVerifyMode(QSslSocket::VerifyNone);
 
@@ -208,6 +210,9 @@ void MainWindow::on_Login()
     request.setUrl(QUrl(identityCheckUrl(address), QUrl::TolerantMode));
     connect(manager, &QNetworkAccessManager::finished, this, &MainWindow::ResponseUrl);
     manager->get(request);
+
+    // The web engine loads while the server answers, ready for a yes.
+    portalModule.module();
 }
 
 void MainWindow::ResponseUrl(QNetworkReply *reply)
@@ -223,6 +228,7 @@ void MainWindow::ResponseUrl(QNetworkReply *reply)
         initWebView();
         return;
     }
+    // Deliberately not tr(): this title reads "错误" in both languages.
     MessageBox::about(QStringLiteral("错误"), tr("请检查服务器地址"));
 }
 
@@ -230,23 +236,30 @@ void MainWindow::ResponseUrl(QNetworkReply *reply)
 
 void MainWindow::initWebView()
 {
+    // A missing or broken module was logged when it was loaded; the window
+    // stays at the login form.
+    PortalModule *module = portalModule.module();
+    if (!module)
+        return;
+
     // A page left over from an earlier check would answer every download too.
     if (portalPage) {
         portalPage->disconnect(this);
-        portalPage->profile()->disconnect(portalPage);
+        module->detachPage(portalPage);
         portalPage->deleteLater();
     }
     if (portalView)
         portalView->disconnect(this);
 
-    portalView = new QWebEngineView(this);
-    portalPage = new DownLoadWebPage(this);
+    portalView = module->createView(this);
+    portalPage = module->createPage(this);
     connect(portalPage, SIGNAL(exitFromPage()), this, SLOT(doExit()));
-    portalView->setPage(portalPage);
+    module->setPage(portalView, portalPage);
     portalView->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(portalView, &QWebEngineView::loadFinished, this, &MainWindow::finishedWeb);
-    portalPage->profile()->setHttpAcceptLanguage(
-        englishSelected() ? QStringLiteral("en-US,en,*") : QStringLiteral("zh-CN,zh,*"));
+    // By signature: the view's class is known to the module only.
+    connect(portalView, SIGNAL(loadFinished(bool)), this, SLOT(finishedWeb()));
+    module->setAcceptLanguage(
+        portalPage, englishSelected() ? QStringLiteral("en-US,en,*") : QStringLiteral("zh-CN,zh,*"));
 
     indicator = new QProgressIndicator(this);
     indicator->setColor(Qt::red);
@@ -262,6 +275,8 @@ void MainWindow::initWebView()
     overlayWidget->setAttribute(Qt::WA_TranslucentBackground, true);
 
     portalWidget = new QWidget(this);
+    // Adding loginWidget to the new stack takes it out of the old central
+    // widget before setCentralWidget deletes that one: keep this order.
     stackLayout = new QStackedLayout;
     stackLayout->setStackingMode(QStackedLayout::StackAll);
     stackLayout->addWidget(loginWidget);
@@ -282,6 +297,7 @@ void MainWindow::initWebView()
 
 void MainWindow::loadPortalPage(ControlData &controlData)
 {
+    // These log texts are fixed, spelling included: log readers search for them.
     qDebug() << "controlData.useJsLoad =" << false;
     if (controlData.serialId == serialIdNotGiven)
         controlData.serialId = getSerialId();
@@ -290,7 +306,7 @@ void MainWindow::loadPortalPage(ControlData &controlData)
     qDebug() << QString(QStringLiteral("decryped serial id = ") + decodeSerialId(sid));
 
     const QString address = signInAddress(controlData, sid);
-    portalView->load(QUrl(address, QUrl::TolerantMode));
+    portalModule.module()->load(portalView, QUrl(address, QUrl::TolerantMode));
     if (hasScheme(controlData.serverAddress))
         qDebug() << "controlData.serverAddress=" << controlData.serverAddress;
     else

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "PortalModuleLoader.h"
 #include "UrlDialog.h"
 
 #include <QMainWindow>
 #include <QTranslator>
 
-class DownLoadWebPage;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -13,7 +13,6 @@ class QNetworkReply;
 class QProgressIndicator;
 class QPushButton;
 class QStackedLayout;
-class QWebEngineView;
 struct ControlData;
 
 namespace Ui {
@@ -30,14 +29,6 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Operations shared by the window's parts.
-    void loadTranslators();
-    void retranslateLogin();
-    void buildLoginForm();
-    void initWebView();
-    void loadPortalPage(ControlData &controlData);
-    QString getSerialId();
-
 private slots:
     void on_Login();
     void on_config();
@@ -47,6 +38,12 @@ private slots:
     void languageIndexChanged(int index);
 
 private:
+    void loadTranslators();
+    void retranslateLogin();
+    void buildLoginForm();
+    void initWebView();
+    void loadPortalPage(ControlData &controlData);
+    QString getSerialId();
     void removeBusyLayer();
 
     Ui::MainWindow *ui = nullptr;
@@ -59,12 +56,14 @@ private:
     QCheckBox *recordPassBox = nullptr;
     QWidget *loginWidget = nullptr;
     QWidget *overlayWidget = nullptr;
-    QWebEngineView *portalView = nullptr;
-    DownLoadWebPage *portalPage = nullptr;
+    // From the portal module: a web view and the DownLoadWebPage shown in it.
+    QWidget *portalView = nullptr;
+    QObject *portalPage = nullptr;
     UrlDialog urlDialog;
     QWidget *portalWidget = nullptr;
     QStackedLayout *stackLayout = nullptr;
     QProgressIndicator *indicator = nullptr;
     QTranslator chineseTranslator;
     QTranslator englishTranslator;
+    PortalModuleLoader portalModule;
 };

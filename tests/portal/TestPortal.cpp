@@ -1,12 +1,13 @@
 #include "ConfigStore.h"
-#include "DownLoadWebPage.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
 #include "MessageBox.h"
+#include "PortalModuleLoader.h"
 #include "PortalSignIn.h"
 #include "QProgressIndicator.h"
 #include "TerminalIdentity.h"
 #include "support/FakeClient.h"
+#include "support/PortalPages.h"
 #include "support/PortalServer.h"
 #include "support/TestHome.h"
 
@@ -59,7 +60,7 @@ private slots:
 private:
     void login(const QString &address);
     void loginAs(const QString &address, const QString &user, const QString &pass);
-    DownLoadWebPage *livePage() const;
+    QWebEnginePage *livePage() const;
     QWebEngineView *liveView() const;
 
     PortalServer server;
@@ -73,6 +74,7 @@ private:
 void TestPortal::initTestCase()
 {
     QVERIFY(server.start());
+    PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     fake.reset(new FakeClient);
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
     previousDir = QDir::currentPath();
@@ -125,15 +127,15 @@ void TestPortal::loginAs(const QString &address, const QString &user, const QStr
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
 }
 
-DownLoadWebPage *TestPortal::livePage() const
+QWebEnginePage *TestPortal::livePage() const
 {
-    const QList<DownLoadWebPage *> pages = window->findChildren<DownLoadWebPage *>();
-    return pages.size() == 1 ? pages.first() : nullptr;
+    const QList<QWebEnginePage *> found = portalPages(window.data());
+    return found.size() == 1 ? found.first() : nullptr;
 }
 
 QWebEngineView *TestPortal::liveView() const
 {
-    DownLoadWebPage *page = livePage();
+    QWebEnginePage *page = livePage();
     return page ? qobject_cast<QWebEngineView *>(page->view()) : nullptr;
 }
 
@@ -240,7 +242,7 @@ void TestPortal::exitBringsLoginBack()
     QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
     livePage()->runJavaScript(QStringLiteral("document.getElementById('exit').click();"));
-    QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<DownLoadWebPage *>().isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(portalPages(window.data()).isEmpty(), 20000);
     QTRY_VERIFY(window->findChildren<QWebEngineView *>().isEmpty());
     QVERIFY(!server.sawPathEndingWith(QStringLiteral("abouttarsen")));
 

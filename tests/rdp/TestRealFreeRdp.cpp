@@ -1,8 +1,9 @@
 #include "ConfigStore.h"
-#include "DownLoadWebPage.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
+#include "PortalModuleLoader.h"
 #include "QProgressIndicator.h"
+#include "support/PortalPages.h"
 #include "support/TestHome.h"
 
 #include <QFile>
@@ -87,7 +88,7 @@ bool TestRealFreeRdp::startAndReadLine(
 
 QProcess *TestRealFreeRdp::client() const
 {
-    const QList<DownLoadWebPage *> pages = window->findChildren<DownLoadWebPage *>();
+    const QList<QWebEnginePage *> pages = portalPages(window.data());
     if (pages.size() != 1)
         return nullptr;
     const QList<QProcess *> clients = pages.first()->findChildren<QProcess *>();
@@ -96,6 +97,7 @@ QProcess *TestRealFreeRdp::client() const
 
 void TestRealFreeRdp::initTestCase()
 {
+    PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     QVERIFY(home.isValid());
     QVERIFY(home.makeAppConfigDir());
     qInstallMessageHandler(logMessageHandler);
@@ -181,13 +183,15 @@ void TestRealFreeRdp::session()
     QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("userEdit")), QStringLiteral("demo"));
     QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("passwordEdit")), QStringLiteral("pw"));
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(window->findChildren<DownLoadWebPage *>().size(), 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(portalPages(window.data()).size(), 1, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
 
     const int before = establishedTo(rdpPort);
     QCOMPARE(before, 0);
-    window->findChild<DownLoadWebPage *>()->runJavaScript(
-        QStringLiteral("document.querySelector('a[href=\"/desktops/%1.rdp\"]').click();").arg(desktop));
+    portalPages(window.data())
+        .first()
+        ->runJavaScript(
+            QStringLiteral("document.querySelector('a[href=\"/desktops/%1.rdp\"]').click();").arg(desktop));
     QTRY_VERIFY_WITH_TIMEOUT(client() && client()->state() == QProcess::Running, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(establishedTo(rdpPort), 1, 30000);
 

@@ -17,6 +17,7 @@
 #include "FreeRdpLauncher.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
+#include "PortalModuleLoader.h"
 #include "PortalProbe.h"
 #include "RdpTranslation.h"
 #include "Startup.h"
@@ -213,7 +214,9 @@ int main(int argc, char *argv[])
 {
     // The launcher's own start, step for step.
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
     QApplication app(argc, argv);
+    PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     if (argc != 4 && argc != 5) {
         std::fprintf(
             stderr, "usage: bench-desktop launcher|floor <portal address> <remote display> [desktop]\n");

@@ -9,6 +9,7 @@
 #include "ConfigStore.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
+#include "PortalModuleLoader.h"
 #include "PortalProbe.h"
 #include "ProcessProbe.h"
 #include "Startup.h"
@@ -27,7 +28,9 @@ int main(int argc, char *argv[])
 {
     // The launcher's own start, step for step.
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
     QApplication app(argc, argv);
+    PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     if (argc != 2) {
         std::fprintf(stderr, "usage: bench-portal <portal address>\n");
         return 2;

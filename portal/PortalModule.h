@@ -1,0 +1,47 @@
+#pragma once
+
+class QObject;
+class QString;
+class QUrl;
+class QWidget;
+
+// The web-engine half of the portal, built as a module of its own and loaded
+// on the first login press, so that the login form starts without the web
+// engine in memory. The module has one entry point, a C function named by
+// portalModuleEntry; everything else goes through this interface, which
+// speaks in Qt Widgets types only.
+class PortalModule
+{
+public:
+    virtual ~PortalModule() = default;
+
+    // A browser view owned by parent. Its signal loadFinished(bool) reports
+    // the end of every page load.
+    virtual QWidget *createView(QWidget *parent) = 0;
+
+    // The portal page, owned by parent. It saves every download as the
+    // connection file and starts the client on it, and emits exitFromPage()
+    // instead of following the exit address.
+    virtual QObject *createPage(QObject *parent) = 0;
+
+    // Shows page in view.
+    virtual void setPage(QWidget *view, QObject *page) = 0;
+
+    // The Accept-Language of the page's profile, which every page of the
+    // process shares.
+    virtual void setAcceptLanguage(QObject *page, const QString &languages) = 0;
+
+    virtual void load(QWidget *view, const QUrl &url) = 0;
+
+    // Stops a page that is about to go from answering the profile's downloads.
+    virtual void detachPage(QObject *page) = 0;
+};
+
+// Changes with every change of the class above; a module built for another
+// version returns no interface.
+constexpr int portalModuleVersion = 1;
+
+// extern "C" PortalModule *velmoCreatePortalModule(int version): a new
+// interface owned by the caller, or null when version is not the module's.
+using PortalModuleFactory = PortalModule *(*)(int version);
+constexpr char portalModuleEntry[] = "velmoCreatePortalModule";
