@@ -1,7 +1,7 @@
 // Time to desktop: from the click on a desktop link in the portal to the
 // first frame of the remote desktop on the display, where the client's
 // full-screen window shows it.
-// Usage: bench-desktop launcher|floor <portal address> <remote display> [desktop]
+// Usage: bench-desktop launcher|floor <portal address> <remote display> [desktop] [--trace]
 //   launcher  the launcher's window signs in, waits for the portal, then the
 //             link is clicked inside the page; the launcher downloads the
 //             connection file and starts the client from its working folder
@@ -11,6 +11,8 @@
 // the display every 20 ms. Run it in a folder holding the client (xfreerdp),
 // with XDG_CONFIG_HOME and TMPDIR set to scratch folders.
 // Prints: ms=<ms> client=<program>
+// With --trace, the launcher's log lines go to the standard error too, with
+// the milliseconds since the click: when the client was started.
 
 #include "BenchLoop.h"
 #include "ConfigStore.h"
@@ -47,6 +49,15 @@ double nowMs()
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return ts.tv_sec * 1000.0 + ts.tv_nsec / 1.0e6;
+}
+
+double clickedAt = -1;
+
+void tracingHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (clickedAt >= 0)
+        std::fprintf(stderr, "+%6.1f ms %s\n", nowMs() - clickedAt, qPrintable(message.left(100)));
+    logMessageHandler(type, context, message);
 }
 
 // bench-frame-watch, started before the click and ready once it has seen the
@@ -119,14 +130,14 @@ int timed(const QString &remoteDisplay, const std::function<void()> &click)
         std::fprintf(stderr, "bench-desktop: the frame watch did not start\n");
         return -1;
     }
-    const double clicked = nowMs();
+    clickedAt = nowMs();
     click();
     const double frame = watch.frame();
     if (frame < 0) {
         std::fprintf(stderr, "bench-desktop: no remote frame on the display\n");
         return -1;
     }
-    return int(frame - clicked + 0.5);
+    return int(frame - clickedAt + 0.5);
 }
 
 QWebEnginePage *portalPage()
@@ -217,18 +228,20 @@ int main(int argc, char *argv[])
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
     QApplication app(argc, argv);
     PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
-    if (argc != 4 && argc != 5) {
-        std::fprintf(
-            stderr, "usage: bench-desktop launcher|floor <portal address> <remote display> [desktop]\n");
+    QStringList args = app.arguments();
+    const bool trace = args.removeAll(QStringLiteral("--trace")) > 0;
+    if (args.size() != 4 && args.size() != 5) {
+        std::fprintf(stderr,
+            "usage: bench-desktop launcher|floor <portal address> <remote display> [desktop] [--trace]\n");
         return 2;
     }
-    const QString mode = QString::fromLocal8Bit(argv[1]);
-    const QString portal = QString::fromLocal8Bit(argv[2]);
-    const QString remoteDisplay = QString::fromLocal8Bit(argv[3]);
-    const QString desktop = argc == 5 ? QString::fromLocal8Bit(argv[4]) : QStringLiteral("lab");
+    const QString mode = args.at(1);
+    const QString portal = args.at(2);
+    const QString remoteDisplay = args.at(3);
+    const QString desktop = args.value(4, QStringLiteral("lab"));
     const QLocale locale;
     applyLanguageDefault(locale);
-    qInstallMessageHandler(logMessageHandler);
+    qInstallMessageHandler(trace ? tracingHandler : logMessageHandler);
     if (mode == QLatin1String("launcher"))
         return runLauncher(portal, remoteDisplay, desktop);
     if (mode == QLatin1String("floor"))
