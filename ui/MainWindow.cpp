@@ -3,6 +3,7 @@
 
 #include "ConfigStore.h"
 #include "ControlData.h"
+#include "EnterRepeatFilter.h"
 #include "IdentityCheck.h"
 #include "MessageBox.h"
 #include "PortalModule.h"
@@ -52,6 +53,9 @@ MainWindow::MainWindow(QWidget *parent)
     connect(loginButton, SIGNAL(clicked()), this, SLOT(on_Login()));
     connect(languageBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         &MainWindow::languageIndexChanged);
+    // Enter in either field takes the road of a click on the login button.
+    connect(userEdit, &QLineEdit::returnPressed, loginButton, &QPushButton::click);
+    connect(passwordEdit, &QLineEdit::returnPressed, loginButton, &QPushButton::click);
 
     if (isFlagSet(readSetting(QStringLiteral("autologin"), QString())))
         on_Login();
@@ -132,6 +136,31 @@ void MainWindow::buildLoginForm()
     loginWidget->setObjectName(QStringLiteral("loginWidget"));
     setCentralWidget(loginWidget);
     loginWidget->setLayout(outerColumn);
+
+    // The order a person fills the form in, not the order of the layout.
+    setTabOrder(userEdit, passwordEdit);
+    setTabOrder(passwordEdit, loginButton);
+    setTabOrder(loginButton, autoLoginBox);
+    setTabOrder(autoLoginBox, recordPassBox);
+    setTabOrder(recordPassBox, configButton);
+    setTabOrder(configButton, languageBox);
+
+    // Shows what Enter does; outside a dialog it also lets the focused button
+    // take Enter, and changes nothing else. A held Enter logs in once.
+    loginButton->setDefault(true);
+    auto *enterFilter = new EnterRepeatFilter(this);
+    userEdit->installEventFilter(enterFilter);
+    passwordEdit->installEventFilter(enterFilter);
+    loginButton->installEventFilter(enterFilter);
+    focusLoginEntry();
+}
+
+void MainWindow::focusLoginEntry()
+{
+    if (userEdit->text().isEmpty())
+        userEdit->setFocus(Qt::OtherFocusReason);
+    else
+        passwordEdit->setFocus(Qt::OtherFocusReason);
 }
 
 // Language switching
@@ -284,6 +313,7 @@ void MainWindow::initWebView()
     stackLayout->addWidget(overlayWidget);
     portalWidget->setLayout(stackLayout);
     setCentralWidget(portalWidget);
+    setLoginFormReachable(false);
 
     ControlData controlData;
     controlData.serverAddress = urlDialog.serverAddress;
@@ -355,4 +385,15 @@ void MainWindow::doExit()
     // An exit before the first page finished would leave the busy layer over
     // the form and swallow every click.
     removeBusyLayer();
+    setLoginFormReachable(true);
+}
+
+void MainWindow::setLoginFormReachable(bool reachable)
+{
+    // Hidden under the portal, the form must not take focus: Tab out of the
+    // page would land in the user field, and Enter there would start a new
+    // login that rebuilds the portal.
+    loginWidget->setEnabled(reachable);
+    if (reachable)
+        focusLoginEntry();
 }

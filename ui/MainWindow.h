@@ -45,6 +45,10 @@ private:
     void loadPortalPage(ControlData &controlData);
     QString getSerialId();
     void removeBusyLayer();
+    // Keyboard focus at start and on return: the first field still to fill.
+    void focusLoginEntry();
+    // Takes the form out of the keyboard's reach while the portal covers it.
+    void setLoginFormReachable(bool reachable);
 
     Ui::MainWindow *ui = nullptr;
     QPushButton *loginButton = nullptr;

@@ -17,6 +17,11 @@ UrlDialog::UrlDialog(QWidget *parent)
 
     connect(ui->lineEdit, &QLineEdit::textChanged, this, &UrlDialog::onLineEditChange);
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &UrlDialog::onOK);
+
+    // Whenever the dialog opens, typing goes into the address, whichever
+    // button closed it the time before.
+    ui->lineEdit->setFocus(Qt::OtherFocusReason);
+    connect(this, &QDialog::finished, ui->lineEdit, [this] { ui->lineEdit->setFocus(Qt::OtherFocusReason); });
 }
 
 UrlDialog::~UrlDialog()

@@ -20,6 +20,16 @@
 
 namespace {
 
+// QTest's window key functions hand their delay on as the repeat count, which
+// the web engine takes at its word: here one stroke is one key.
+void strike(QWindow *window, Qt::Key key)
+{
+    const char ascii = QTest::keyToAscii(key);
+    const QString text = ascii ? QString(QChar::fromLatin1(ascii)) : QString();
+    QTest::simulateEvent(window, true, key, Qt::NoModifier, text, false, 1);
+    QTest::simulateEvent(window, false, key, Qt::NoModifier, text, false, 1);
+}
+
 struct Box
 {
     QString title;
@@ -56,12 +66,14 @@ private slots:
     void hugeIdentityReply_data();
     void hugeIdentityReply();
     void identityReplyThatNeverEnds();
+    void portalOwnsKeyboard();
 
 private:
     void login(const QString &address);
     void loginAs(const QString &address, const QString &user, const QString &pass);
     QWebEnginePage *livePage() const;
     QWebEngineView *liveView() const;
+    void askPageFocus();
 
     PortalServer server;
     QScopedPointer<FakeClient> fake;
@@ -69,6 +81,7 @@ private:
     QScopedPointer<MainWindow> window;
     QList<Box> boxes;
     QString previousDir;
+    QString pageFocus; // the page's focused element, as last asked
 };
 
 void TestPortal::initTestCase()
@@ -137,6 +150,16 @@ QWebEngineView *TestPortal::liveView() const
 {
     QWebEnginePage *page = livePage();
     return page ? qobject_cast<QWebEngineView *>(page->view()) : nullptr;
+}
+
+void TestPortal::askPageFocus()
+{
+    DownLoadWebPage *page = livePage();
+    if (!page)
+        return;
+    page->runJavaScript(
+        QStringLiteral("var e = document.activeElement; e ? (e.id || e.name || e.tagName) : ''"),
+        [this](const QVariant &answer) { pageFocus = answer.toString(); });
 }
 
 void TestPortal::signedInPortal_data()
@@ -416,6 +439,67 @@ void TestPortal::identityReplyThatNeverEnds()
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(livePage(), 20000);
     QVERIFY(boxes.isEmpty());
+}
+
+void TestPortal::portalOwnsKeyboard()
+{
+    writeSetting(QStringLiteral("serviceIP"), server.address());
+    window.reset(new MainWindow);
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.data()));
+    QWindow *main = window->windowHandle();
+    auto *form = window->findChild<QWidget *>(QStringLiteral("loginWidget"));
+    QCOMPARE(QApplication::focusWidget(), window->findChild<QWidget *>(QStringLiteral("userEdit")));
+    for (const char c : QByteArray("kate"))
+        strike(main, Qt::Key(QTest::asciiToKey(c)));
+    strike(main, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+    QTRY_VERIFY(liveView()->isAncestorOf(QApplication::focusWidget()));
+
+    QStringList formVisits;
+    QObject watching; // goes before the list it fills
+    connect(qApp, &QApplication::focusChanged, &watching, [&formVisits, form](QWidget *, QWidget *now) {
+        if (now && form->isAncestorOf(now))
+            formVisits << now->objectName();
+    });
+    // Once round the page's four stops; past the last one the page lets go
+    // of the focus, and the next Tab finds the first stop again, never the
+    // form hidden under the page.
+    const QString first = QStringLiteral("rdp");
+    const QString last = QStringLiteral("x");
+    for (const QString &stop : {first, QStringLiteral("exit"), QStringLiteral("near"), last}) {
+        strike(main, Qt::Key_Tab);
+        QTRY_COMPARE_WITH_TIMEOUT((askPageFocus(), pageFocus), stop, 10000);
+    }
+    strike(main, Qt::Key_Tab);
+    QTRY_VERIFY_WITH_TIMEOUT((askPageFocus(), pageFocus != last), 10000);
+    if (pageFocus != first) {
+        strike(main, Qt::Key_Tab);
+        QTRY_COMPARE_WITH_TIMEOUT((askPageFocus(), pageFocus), first, 10000);
+    }
+    QCOMPARE(formVisits, QStringList());
+    QVERIFY(liveView()->isAncestorOf(QApplication::focusWidget()));
+
+    // Enter in the page's form sends that form, to the exit address here.
+    for (int i = 0; i < 3; ++i)
+        strike(main, Qt::Key_Tab);
+    QTRY_COMPARE_WITH_TIMEOUT((askPageFocus(), pageFocus), last, 10000);
+    strike(main, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<DownLoadWebPage *>().isEmpty(), 20000);
+    QCOMPARE(server.requestsTo(identityPath).size(), 1);
+
+    // The form is back in the keyboard's reach: the name is there, so the
+    // password is next; Enter logs in again.
+    QTRY_COMPARE(QApplication::focusWidget(), window->findChild<QWidget *>(QStringLiteral("passwordEdit")));
+    strike(main, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), window->findChild<QWidget *>(QStringLiteral("loginButton")));
+    strike(main, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(identityPath).size(), 2, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(QStringLiteral("/")).size(), 2, 30000);
+    QVERIFY(server.requestsTo(QStringLiteral("/")).last().rawQuery.startsWith("username=kate&"));
 }
 
 QTEST_MAIN(TestPortal)

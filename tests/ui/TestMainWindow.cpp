@@ -1,6 +1,7 @@
 #include "ConfigStore.h"
 #include "MainWindow.h"
 #include "MessageBox.h"
+#include "support/PortalServer.h"
 #include "support/TestHome.h"
 
 #include <QCheckBox>
@@ -8,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QSettings>
 #include <QtTest>
@@ -20,7 +22,46 @@ struct Box
     QString text;
 };
 
+enum class Stroke {
+    Once,
+    Twice,
+    Held,
+};
+
+const QString identityPath = QStringLiteral("/public/merolink-identify/is-me.do");
+
+// Through the window, as the platform delivers keys: to whatever has the
+// focus. A held key is one press, then pairs of repeated release and press,
+// then the real release. QTest's own window functions hand their delay on as
+// the repeat count; here one key is one key.
+void strike(QWindow *target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+    Stroke stroke = Stroke::Once)
+{
+    const char ascii = QTest::keyToAscii(key);
+    const QString text = ascii ? QString(QChar::fromLatin1(ascii)) : QString();
+    const auto send = [&](bool press, bool repeat) {
+        QTest::simulateEvent(target, press, key, modifiers, text, repeat, 1);
+    };
+    const int repeats = stroke == Stroke::Held ? 5 : 0;
+    for (int press = 0; press < (stroke == Stroke::Twice ? 2 : 1); ++press) {
+        send(true, false);
+        for (int i = 0; i < repeats; ++i) {
+            send(false, true);
+            send(true, true);
+        }
+        send(false, false);
+    }
+}
+
+void typeInto(QWindow *target, const QString &text)
+{
+    for (const QChar c : text)
+        strike(target, Qt::Key(QTest::asciiToKey(c.toLatin1())));
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Stroke)
 
 class TestMainWindow : public QObject
 {
@@ -42,9 +83,17 @@ private slots:
     void emptyAddressMessage();
     void autoLogonRunsInConstructor();
     void configOpensDialogWithoutBlocking();
+    void keysThatLogIn_data();
+    void keysThatLogIn();
+    void startFocus_data();
+    void startFocus();
+    void tabOrder_data();
+    void tabOrder();
+    void keyboardAlone();
 
 private:
     MainWindow *makeWindow();
+    void showAndFocus(const QString &name);
     template <typename T> T *child(const QString &name) const
     {
         T *widget = window->findChild<T *>(name);
@@ -311,6 +360,211 @@ void TestMainWindow::configOpensDialogWithoutBlocking()
     // The login now asks that server: no empty-address message.
     QTest::mouseClick(child<QPushButton>(QStringLiteral("loginButton")), Qt::LeftButton);
     QVERIFY(boxes.isEmpty());
+}
+
+void TestMainWindow::showAndFocus(const QString &name)
+{
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    auto *target = child<QWidget>(name);
+    QVERIFY(target);
+    target->setFocus(Qt::OtherFocusReason);
+    QCOMPARE(window->focusWidget(), target);
+}
+
+void TestMainWindow::keysThatLogIn_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<Stroke>("stroke");
+    QTest::addColumn<int>("logins");
+
+    const int none = Qt::NoModifier;
+    const int keypad = Qt::KeypadModifier;
+    struct Target
+    {
+        const char *name;
+        const char *label;
+    };
+    for (const Target &target : {Target {"userEdit", "user field"}, Target {"passwordEdit", "password field"},
+             Target {"loginButton", "login button"}}) {
+        QTest::addRow("Return, %s, once", target.label)
+            << target.name << int(Qt::Key_Return) << none << Stroke::Once << 1;
+        QTest::addRow("Return, %s, twice", target.label)
+            << target.name << int(Qt::Key_Return) << none << Stroke::Twice << 2;
+        QTest::addRow("Return, %s, held", target.label)
+            << target.name << int(Qt::Key_Return) << none << Stroke::Held << 1;
+        QTest::addRow("keypad Enter, %s, held", target.label)
+            << target.name << int(Qt::Key_Enter) << keypad << Stroke::Held << 1;
+    }
+    QTest::addRow("keypad Enter on login button, twice")
+        << "loginButton" << int(Qt::Key_Enter) << keypad << Stroke::Twice << 2;
+    QTest::addRow("Space on login button, once")
+        << "loginButton" << int(Qt::Key_Space) << none << Stroke::Once << 1;
+    QTest::addRow("Space on login button, twice")
+        << "loginButton" << int(Qt::Key_Space) << none << Stroke::Twice << 2;
+    QTest::addRow("Space on login button, held")
+        << "loginButton" << int(Qt::Key_Space) << none << Stroke::Held << 1;
+    for (const char *name : {"autoLoginBox", "recordPassBox", "configButton", "languageBox"}) {
+        QTest::addRow("Return on %s", name) << name << int(Qt::Key_Return) << none << Stroke::Once << 0;
+        QTest::addRow("keypad Enter on %s, held", name)
+            << name << int(Qt::Key_Enter) << keypad << Stroke::Held << 0;
+    }
+    QTest::addRow("Space in user field") << "userEdit" << int(Qt::Key_Space) << none << Stroke::Once << 0;
+}
+
+void TestMainWindow::keysThatLogIn()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(Stroke, stroke);
+    QFETCH(int, logins);
+    PortalServer server;
+    QVERIFY(server.start());
+    // Unanswered checks stay outstanding, each with its own access manager,
+    // so every login is counted the moment its key has been handled.
+    server.holdIdentity = true;
+    writeSetting(QStringLiteral("serviceIP"), server.address());
+    makeWindow();
+    child<QLineEdit>(QStringLiteral("userEdit"))->setText(QStringLiteral("dave"));
+    child<QLineEdit>(QStringLiteral("passwordEdit"))->setText(QStringLiteral("pw"));
+    child<QCheckBox>(QStringLiteral("recordPassBox"))->setChecked(true);
+    showAndFocus(focus);
+    const auto checksStarted = [this] {
+        return window->findChildren<QNetworkAccessManager *>(QString(), Qt::FindDirectChildrenOnly).size();
+    };
+
+    strike(window->windowHandle(), Qt::Key(key), Qt::KeyboardModifiers(modifiers), stroke);
+
+    QCOMPARE(checksStarted(), logins);
+    const QSettings stored(home->configFile(), QSettings::IniFormat);
+    QCOMPARE(stored.contains(QStringLiteral("recordpass")), logins > 0);
+    if (logins > 0) {
+        QCOMPARE(stored.value(QStringLiteral("user")).toString(), QStringLiteral("dave"));
+        QCOMPARE(stored.value(QStringLiteral("password")).toString(), QStringLiteral("pw"));
+        QCOMPARE(stored.value(QStringLiteral("recordpass")).toString(), QStringLiteral("1"));
+        QCOMPARE(stored.value(QStringLiteral("autologin")).toString(), QStringLiteral("0"));
+    }
+    // A click after the keys is one check more, and the server sees them all.
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QCOMPARE(checksStarted(), logins + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(identityPath).size(), logins + 1, 20000);
+    QVERIFY(boxes.isEmpty());
+}
+
+void TestMainWindow::startFocus_data()
+{
+    QTest::addColumn<QString>("recordpass");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("focus");
+    QTest::addRow("nothing remembered") << "0"
+                                        << "alice"
+                                        << "userEdit";
+    QTest::addRow("user remembered") << "1"
+                                     << "alice"
+                                     << "passwordEdit";
+    QTest::addRow("remembered, but no user") << "1" << QString() << "userEdit";
+}
+
+void TestMainWindow::startFocus()
+{
+    QFETCH(QString, recordpass);
+    QFETCH(QString, user);
+    QFETCH(QString, focus);
+    writeSetting(QStringLiteral("recordpass"), recordpass);
+    writeSetting(QStringLiteral("user"), user);
+    writeSetting(QStringLiteral("password"), QStringLiteral("pw"));
+    makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    QVERIFY(window->focusWidget());
+    QCOMPARE(window->focusWidget()->objectName(), focus);
+
+    // Typing goes straight into that field.
+    auto *field = child<QLineEdit>(focus);
+    const QString before = field->text();
+    typeInto(window->windowHandle(), QStringLiteral("x"));
+    QCOMPARE(field->text(), before + QLatin1Char('x'));
+}
+
+void TestMainWindow::tabOrder_data()
+{
+    QTest::addColumn<bool>("forward");
+    QTest::addColumn<QStringList>("visits"); // from the user field, round to it again
+    QTest::addRow("Tab") << true
+                         << QStringList {"passwordEdit", "loginButton", "autoLoginBox", "recordPassBox",
+                                "configButton", "languageBox", "userEdit"};
+    QTest::addRow("Shift+Tab") << false
+                               << QStringList {"languageBox", "configButton", "recordPassBox", "autoLoginBox",
+                                      "loginButton", "passwordEdit", "userEdit"};
+}
+
+void TestMainWindow::tabOrder()
+{
+    QFETCH(bool, forward);
+    QFETCH(QStringList, visits);
+    makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    QCOMPARE(window->focusWidget(), child<QWidget>(QStringLiteral("userEdit")));
+    QStringList visited;
+    for (int i = 0; i < visits.size(); ++i) {
+        if (forward)
+            strike(window->windowHandle(), Qt::Key_Tab);
+        else
+            strike(window->windowHandle(), Qt::Key_Backtab, Qt::ShiftModifier);
+        visited << (window->focusWidget() ? window->focusWidget()->objectName() : QStringLiteral("<none>"));
+    }
+    QCOMPARE(visited, visits);
+}
+
+void TestMainWindow::keyboardAlone()
+{
+    PortalServer server;
+    QVERIFY(server.start());
+    server.identityReply = QByteArrayLiteral("{}");
+    makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    QWindow *main = window->windowHandle();
+    auto *login = child<QPushButton>(QStringLiteral("loginButton"));
+    QVERIFY(login->isDefault());
+
+    // Tab to the config button, Space: the dialog, typing into its address.
+    for (int i = 0; i < 5; ++i)
+        strike(main, Qt::Key_Tab);
+    strike(main, Qt::Key_Space);
+    QWidget *dialog = QApplication::activeModalWidget();
+    QVERIFY(dialog);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    QCOMPARE(dialog->focusWidget(), dialog->findChild<QWidget *>(QStringLiteral("lineEdit")));
+    typeInto(dialog->windowHandle(), server.address());
+    strike(dialog->windowHandle(), Qt::Key_Return);
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(readSetting(QStringLiteral("serviceIP"), QString()), server.address());
+
+    // On to the language box, down to English.
+    QTRY_COMPARE(window->focusWidget(), child<QWidget>(QStringLiteral("configButton")));
+    strike(main, Qt::Key_Tab);
+    strike(main, Qt::Key_Down);
+    QCOMPARE(login->text(), QStringLiteral("Login"));
+    QCOMPARE(readSetting(QStringLiteral("language"), QString()), QStringLiteral("1"));
+
+    // Back to the user field, a name, Tab, a password, Enter.
+    for (int i = 0; i < 6; ++i)
+        strike(main, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(window->focusWidget(), child<QWidget>(QStringLiteral("userEdit")));
+    typeInto(main, QStringLiteral("erin"));
+    strike(main, Qt::Key_Tab);
+    typeInto(main, QStringLiteral("pw"));
+    strike(main, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 20000);
+    QCOMPARE(boxes.first().text, QStringLiteral("Please check server address"));
+    QCOMPARE(server.requestsTo(identityPath).size(), 1);
+    QCOMPARE(child<QLineEdit>(QStringLiteral("userEdit"))->text(), QStringLiteral("erin"));
+    QCOMPARE(child<QLineEdit>(QStringLiteral("passwordEdit"))->text(), QStringLiteral("pw"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -25,6 +25,8 @@ private slots:
     void cancelKeepsTypedTextForNextTime();
     void buildLine_data();
     void buildLine();
+    void opensInAddressField_data();
+    void opensInAddressField();
 
 private:
     QScopedPointer<TestHome> home;
@@ -165,6 +167,33 @@ void TestUrlDialog::buildLine()
     const QString shown = dialog.findChild<QLabel *>(QStringLiteral("label_2"))->text();
     QVERIFY(QDir::setCurrent(previous));
     QCOMPARE(shown, line);
+}
+
+void TestUrlDialog::opensInAddressField_data()
+{
+    QTest::addColumn<QList<int>>("closingKeys"); // through the dialog's window
+    QTest::addRow("Return in the field") << QList<int> {Qt::Key_Return};
+    QTest::addRow("Space on the first button") << QList<int> {Qt::Key_Tab, Qt::Key_Space};
+    QTest::addRow("Space on the second button") << QList<int> {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Space};
+    QTest::addRow("Escape on a button") << QList<int> {Qt::Key_Tab, Qt::Key_Escape};
+}
+
+void TestUrlDialog::opensInAddressField()
+{
+    QFETCH(QList<int>, closingKeys);
+    UrlDialog dialog;
+    dialog.retranslate();
+    auto *field = dialog.findChild<QLineEdit *>(QStringLiteral("lineEdit"));
+    for (const char letter : {'a', 'b'}) {
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.focusWidget(), field);
+        QTest::keyClick(dialog.windowHandle(), letter);
+        QVERIFY2(field->text().endsWith(QLatin1Char(letter)), qPrintable(field->text()));
+        for (const int key : qAsConst(closingKeys))
+            QTest::keyClick(dialog.windowHandle(), Qt::Key(key));
+        QVERIFY(!dialog.isVisible());
+    }
 }
 
 QTEST_MAIN(TestUrlDialog)
