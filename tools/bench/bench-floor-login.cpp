@@ -36,6 +36,7 @@ public:
         auto *autoLoginBox = new QCheckBox(tr("自动登录"));
         auto *recordPassBox = new QCheckBox(tr("记住密码"));
         auto *loginButton = new QPushButton(tr("登录"));
+        loginButton->setDefault(true);
         auto *configButton = new QPushButton(tr("设置"));
         auto *languageBox = new QComboBox;
         languageBox->addItem(QStringLiteral("中文"));
@@ -70,6 +71,8 @@ public:
         auto *loginWidget = new QWidget(this);
         setCentralWidget(loginWidget);
         loginWidget->setLayout(outerColumn);
+        // The launcher starts with the typing in the empty name field.
+        userEdit->setFocus(Qt::OtherFocusReason);
     }
 };
 
