@@ -1,5 +1,7 @@
 #include "ConfigStore.h"
 
+#include "PrivateFiles.h"
+
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -23,9 +25,16 @@ QString readSetting(const QString &key, const QString &defaultValue)
 
 void writeSetting(const QString &key, const QString &value)
 {
-    QSettings settings(configFilePath(), QSettings::IniFormat);
-    settings.setValue(key, QVariant(value));
-    settings.sync();
+    // The file may hold the remembered password: it comes into being private,
+    // and an older, wider one is narrowed.
+    makeOwnerOnlyDirectory(configDirectory());
+    makeOwnerOnlyFile(configFilePath());
+    {
+        QSettings settings(configFilePath(), QSettings::IniFormat);
+        settings.setValue(key, QVariant(value));
+        settings.sync();
+    }
+    narrowToOwner(configFilePath());
 }
 
 QString readPublishDate()

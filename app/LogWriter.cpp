@@ -1,11 +1,16 @@
 #include "LogWriter.h"
 
 #include "ConfigStore.h"
+#include "PrivateFiles.h"
 
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QTextStream>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -78,8 +83,21 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &, const QString
     {
         QMutexLocker lock(&logMutex());
         const QString line = formatLogLine(type, now(), message);
-        QFile file(logFilePath(now().date()));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        const QString path = logFilePath(now().date());
+        QFile file(path);
+#ifdef Q_OS_WIN
+        const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Append);
+#else
+        // The log holds the portal's replies: private, whatever the umask.
+        // Its folder is narrowed too; it is never created here.
+        narrowToOwner(configDirectory());
+        const int fd = openOwnerOnlyForAppend(path);
+        const bool opened = fd >= 0
+            && file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle);
+        if (fd >= 0 && !opened)
+            ::close(fd);
+#endif
+        if (opened) {
             QTextStream stream(&file);
             stream << line << "\r\n";
             stream.flush();

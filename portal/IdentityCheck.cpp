@@ -9,11 +9,11 @@ const QString identityCheckPath = QStringLiteral("/public/merolink-identify/is-m
 
 QString identityCheckUrl(const QString &serverAddress)
 {
-    if (!hasScheme(serverAddress))
-        return QStringLiteral("https://%1").arg(serverAddress) + identityCheckPath;
-    if (serverAddress.endsWith(QLatin1Char('/')))
+    // Only an address with a scheme shares its trailing "/" with the path; one
+    // without keeps both ("https://host//public/...").
+    if (hasScheme(serverAddress) && serverAddress.endsWith(QLatin1Char('/')))
         return serverAddress + identityCheckPath.mid(1);
-    return serverAddress + identityCheckPath;
+    return withDefaultScheme(serverAddress, identityCheckPath);
 }
 
 bool isIdentityReply(const QByteArray &body)

@@ -10,6 +10,13 @@ bool hasScheme(const QString &serverAddress)
         || serverAddress.contains(QLatin1String("https://"));
 }
 
+QString withDefaultScheme(const QString &serverAddress, const QString &rest)
+{
+    if (hasScheme(serverAddress))
+        return serverAddress + rest;
+    return QStringLiteral("https://") + serverAddress + rest;
+}
+
 QString encodeCredential(const QString &text)
 {
     return QString::fromLatin1(text.toLatin1().toPercentEncoding());
@@ -46,10 +53,10 @@ namespace {
 
 QString addressWithQuery(const QString &serverAddress, const QString &query)
 {
-    const QString withQuery = serverAddress + query;
-    if (hasScheme(serverAddress))
-        return withQuery;
-    return QStringLiteral("https://%1/").arg(withQuery);
+    const QString address = withDefaultScheme(serverAddress, query);
+    // Without a scheme a "/" closes the address after the query, so the
+    // placeholder "a" arrives as "a/"; the portal ignores that parameter.
+    return hasScheme(serverAddress) ? address : address + QLatin1Char('/');
 }
 
 } // namespace

@@ -17,6 +17,10 @@ constexpr char serialIdKey = 0x2E;
 // case-sensitive (an upper-case scheme is not one).
 bool hasScheme(const QString &serverAddress);
 
+// The server address followed by rest, with "https://" in front when the
+// address names no scheme: such a server is always reached over HTTPS.
+QString withDefaultScheme(const QString &serverAddress, const QString &rest);
+
 // A credential as the server reads it: Latin-1 ("?" for anything outside),
 // then percent-encoded with only the RFC 3986 unreserved bytes kept.
 QString encodeCredential(const QString &text);

@@ -1,6 +1,8 @@
 #include "DownLoadWebPage.h"
 
 #include "FreeRdpLauncher.h"
+#include "FreeRdpProbe.h"
+#include "PrivateDownloadFolder.h"
 #include "RdpTranslation.h"
 
 #include <QDebug>
@@ -13,6 +15,9 @@ DownLoadWebPage::DownLoadWebPage(QObject *parent)
     : QWebEnginePage(parent)
 {
     connect(profile(), &QWebEngineProfile::downloadRequested, this, &DownLoadWebPage::onDownloadRequested);
+    // Asked now, while the portal loads, so a click never waits for the answer.
+    clientProbe = new FreeRdpProbe(FreeRdpLauncher::program(), this);
+    removeStaleConnectionFile(QStandardPaths::writableLocation(QStandardPaths::TempLocation));
 }
 
 DownLoadWebPage::~DownLoadWebPage() = default;
@@ -24,6 +29,7 @@ bool DownLoadWebPage::isExitAddress(const QUrl &url)
 
 bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &)
 {
+    // Portal servers often use self-signed certificates: any is accepted, as in the identity check.
     return true;
 }
 
@@ -40,7 +46,7 @@ bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, b
 void DownLoadWebPage::onDownloadRequested(QWebEngineDownloadItem *item)
 {
     connect(item, &QWebEngineDownloadItem::finished, this, &DownLoadWebPage::launchFreeRdp);
-    item->setDownloadDirectory(QStandardPaths::writableLocation(QStandardPaths::TempLocation));
+    item->setDownloadDirectory(privateDownloadFolder());
     item->setDownloadFileName(QStringLiteral("tmp.rdp"));
     qDebug() << item->downloadDirectory() << item->downloadFileName();
     rdpFilePath = item->downloadDirectory() + QLatin1Char('/') + item->downloadFileName();
@@ -63,9 +69,10 @@ void DownLoadWebPage::launchFreeRdp()
             return;
         }
     }
+    makeOwnerOnly(rdpFilePath);
     QStringList arguments {rdpFilePath};
     // In the file system's own encoding: a temporary folder under a Chinese user
     // name must still be readable.
     convertRdpFile(QFile::encodeName(rdpFilePath), arguments);
-    FreeRdpLauncher::start(arguments, this);
+    FreeRdpLauncher::start(arguments, this, clientProbe->dialect());
 }

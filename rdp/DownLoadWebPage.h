@@ -3,11 +3,13 @@
 #include <QStringList>
 #include <QWebEnginePage>
 
+class FreeRdpProbe;
 class QWebEngineDownloadItem;
 
 // The page behind the portal view. Every download is taken to be an RDP
-// connection file: it is saved as tmp.rdp in the temporary directory and, once
-// finished, opened in a FreeRDP client started as a child process of the page.
+// connection file: it is saved as tmp.rdp in a folder of this user's own (the
+// temporary directory on Windows) and, once finished, opened in a FreeRDP
+// client started as a child process of the page.
 // A navigation to an address ending in "abouttarsen" is the portal's way of
 // saying goodbye: it is dropped and exitFromPage() is emitted instead.
 class DownLoadWebPage : public QWebEnginePage
@@ -41,4 +43,5 @@ private:
     void onDownloadRequested(QWebEngineDownloadItem *item);
 
     QString rdpFilePath;
+    FreeRdpProbe *clientProbe = nullptr;
 };

@@ -1,10 +1,26 @@
 #include "FreeRdpLauncher.h"
 
-#include "FreeRdpDialect.h"
+#include "FreeRdpClient.h"
+#include "SecretMask.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QProcess>
+#include <QFile>
+
+namespace {
+
+// The client reads the whole connection file; a password far down still counts.
+constexpr qint64 passwordSearchLimit = 1024 * 1024;
+
+bool fileHasPassword(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return connectionFileHasPassword(file.read(passwordSearchLimit));
+}
+
+} // namespace
 
 QString FreeRdpLauncher::program()
 {
@@ -15,44 +31,51 @@ QString FreeRdpLauncher::program()
 #endif
 }
 
-QStringList FreeRdpLauncher::clientArguments(const QStringList &translated)
+QStringList FreeRdpLauncher::clientArguments(
+    const QStringList &translated, FreeRdpDialect dialect, QString *refusedField)
 {
+    if (refusedField)
+        refusedField->clear();
 #ifdef Q_OS_WIN
+    Q_UNUSED(dialect)
     return translated;
 #else
     if (translated.isEmpty())
         return translated;
-    return QStringList {translated.first()} + adaptForUpstreamFreeRdp(translated.mid(1));
+    const QString &path = translated.first();
+    if (dialect != FreeRdpDialect::FreeRdp3)
+        return QStringList {path} + adaptForFreeRdp2(translated.mid(1));
+    const FreeRdp3Adaptation adapted = adaptForFreeRdp3(translated.mid(1), fileHasPassword(path));
+    if (!adapted.refusedField.isEmpty()) {
+        if (refusedField)
+            *refusedField = adapted.refusedField;
+        return {};
+    }
+    return QStringList {path} + adapted.options;
 #endif
 }
 
-QStringList FreeRdpLauncher::argumentsForLog(const QStringList &arguments)
+QProcess *FreeRdpLauncher::start(const QStringList &translated, QObject *parent, FreeRdpDialect dialect)
 {
-    const QLatin1String gatewayPassword("/gp:");
-    QStringList masked;
-    masked.reserve(arguments.size());
-    for (const QString &argument : arguments)
-        masked << (argument.startsWith(gatewayPassword) ? gatewayPassword + QStringLiteral("***") : argument);
-    return masked;
-}
-
-QProcess *FreeRdpLauncher::start(const QStringList &translated, QObject *parent)
-{
-    auto *process = new QProcess(parent);
+    QString refused;
+    const QStringList arguments = clientArguments(translated, dialect, &refused);
+    if (!refused.isEmpty()) {
+        qWarning().noquote() << QStringLiteral(
+            "the %1 holds a character FreeRDP 3 cannot take in /gateway:; no client started")
+                                    .arg(refused);
+        return nullptr;
+    }
+    auto *process = new FreeRdpClient(parent);
     const QString client = program();
-    const QStringList arguments = clientArguments(translated);
     qDebug() << client;
 
-    // Nobody reads the client's output; it must not pile up in memory.
-    process->setStandardOutputFile(QProcess::nullDevice());
-    process->setStandardErrorFile(QProcess::nullDevice());
     QObject::connect(
         process, &QProcess::errorOccurred, process, [process, client](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
                 qWarning().noquote() << "FreeRDP client" << client
                                      << "failed to start:" << process->errorString();
         });
-    process->start(client, arguments, QIODevice::ReadWrite);
-    qDebug() << argumentsForLog(arguments).join(QLatin1Char(' '));
+    process->startClient(client, arguments);
+    qDebug() << maskedCommandLine(arguments);
     return process;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FreeRdpDialect.h"
+
 #include <QStringList>
 
 class QObject;
@@ -13,13 +15,15 @@ public:
     static QString program();
 
     // The list the client gets for a translated list (file path first). On
-    // platforms other than Windows the options are adapted to the upstream client.
-    static QStringList clientArguments(const QStringList &translated);
-
-    // The argument list as it may be written to the log: secrets masked.
-    static QStringList argumentsForLog(const QStringList &arguments);
+    // platforms other than Windows the options are adapted to the client's
+    // dialect (Unknown: FreeRDP 2). Empty, with *refusedField set, when an option
+    // holds a value the dialect cannot carry.
+    static QStringList clientArguments(
+        const QStringList &translated, FreeRdpDialect dialect, QString *refusedField = nullptr);
 
     // Starts the client as a child process of parent, which ends it when it goes.
-    // The client's output is discarded; a failed start is logged as a warning.
-    static QProcess *start(const QStringList &translated, QObject *parent);
+    // Returns null, after one warning naming the field, when the options cannot
+    // be given to this client; a failed start is logged as a warning.
+    static QProcess *start(
+        const QStringList &translated, QObject *parent, FreeRdpDialect dialect = FreeRdpDialect::Unknown);
 };

@@ -8,6 +8,7 @@
 #   connection files through the translation.
 #   RUNS=<n>          runs per program (default 7)
 #   BUILD_ROOT=<dir>  build tree location (default ./build)
+#   CLIENT=<program>  the FreeRDP client the launcher starts (default xfreerdp)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -94,7 +95,7 @@ portal=$portal_url
 
 # The launcher starts the client from its working folder.
 mkdir -p "$scratch/run" "$scratch/tmp"
-client="$(command -v xfreerdp)"
+client="$(command -v "${CLIENT:-xfreerdp}")" || { echo "No ${CLIENT:-xfreerdp} found" >&2; exit 1; }
 ln -s "$client" "$scratch/run/xfreerdp"
 export TMPDIR="$scratch/tmp"
 

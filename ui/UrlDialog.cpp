@@ -41,4 +41,5 @@ void UrlDialog::onOK()
     writeSetting(QStringLiteral("serviceIP"), serverAddress);
 }
 
+// Connected but empty on purpose: the address is taken only when OK is pressed.
 void UrlDialog::onLineEditChange() { }

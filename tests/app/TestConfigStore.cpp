@@ -1,10 +1,34 @@
 #include "ConfigStore.h"
+#include "LogWriter.h"
+#include "support/OtherAccount.h"
 #include "support/TestHome.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QtTest>
+
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace {
+
+// -1 for a missing entry.
+int modeOf(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+uid_t ownerOf(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_uid : uid_t(-1);
+}
+
+} // namespace
 
 class TestConfigStore : public QObject
 {
@@ -25,6 +49,9 @@ private slots:
     void numbers_data();
     void numbers();
     void publishDateFromWorkingDirectory();
+    void privateModes_data();
+    void privateModes();
+    void unprivilegedAccount();
     void unusableStoreKeepsWorking_data();
     void unusableStoreKeepsWorking();
 
@@ -207,5 +234,104 @@ void TestConfigStore::unusableStoreKeepsWorking()
     QCOMPARE(readSetting(QStringLiteral("user"), QStringLiteral("fallback")), QStringLiteral("fallback"));
 }
 
-QTEST_GUILESS_MAIN(TestConfigStore)
+void TestConfigStore::privateModes_data()
+{
+    QTest::addColumn<int>("dirBefore"); // -1: missing
+    QTest::addColumn<int>("fileBefore"); // -1: missing
+    QTest::addColumn<int>("dirAfter");
+    QTest::addColumn<int>("fileAfter");
+
+    QTest::addRow("first write") << -1 << -1 << 0700 << 0600;
+    QTest::addRow("folder from an earlier version") << 0755 << 0644 << 0700 << 0600;
+    QTest::addRow("open to all") << 0777 << 0666 << 0700 << 0600;
+    QTest::addRow("folder only") << 0775 << -1 << 0700 << 0600;
+    QTest::addRow("private already") << 0700 << 0600 << 0700 << 0600;
+    QTest::addRow("group may read") << 0750 << 0640 << 0700 << 0600;
+}
+
+void TestConfigStore::privateModes()
+{
+    QFETCH(int, dirBefore);
+    QFETCH(int, fileBefore);
+    QFETCH(int, dirAfter);
+    QFETCH(int, fileAfter);
+    const mode_t previous = ::umask(022);
+    if (dirBefore >= 0) {
+        QVERIFY(home->makeAppConfigDir());
+        QVERIFY(::chmod(QFile::encodeName(home->appConfigDir()).constData(), mode_t(dirBefore)) == 0);
+    }
+    if (fileBefore >= 0) {
+        QFile file(home->configFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[General]\nuser=alice\n");
+        file.close();
+        QVERIFY(::chmod(QFile::encodeName(home->configFile()).constData(), mode_t(fileBefore)) == 0);
+    }
+    writeSetting(QStringLiteral("password"), QStringLiteral("secret"));
+    ::umask(previous);
+    QCOMPARE(modeOf(home->appConfigDir()), dirAfter);
+    QCOMPARE(modeOf(home->configFile()), fileAfter);
+    QCOMPARE(readSetting(QStringLiteral("password"), QString()), QStringLiteral("secret"));
+}
+
+void TestConfigStore::unprivilegedAccount()
+{
+    // The launcher's store and log as an ordinary account with umask 022, in an
+    // open home: only the launcher's own modes keep another account out.
+    if (!OtherAccount::available())
+        QSKIP("needs root to act as two other accounts");
+    const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    const QString program = home->root() + QStringLiteral("/child");
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+    QVERIFY(QFile::setPermissions(program, open));
+    QVERIFY(QFile::setPermissions(home->root(), open));
+    const QString configHome = home->root() + QStringLiteral("/home");
+    QVERIFY(QDir().mkpath(configHome));
+    QVERIFY(::chown(QFile::encodeName(configHome).constData(), OtherAccount::user, OtherAccount::user) == 0);
+    QVERIFY(QFile::setPermissions(configHome, open));
+
+    QByteArray output;
+    QVERIFY(OtherAccount::run(OtherAccount::user, program, {QStringLiteral("--child"), configHome}, &output));
+    const QStringList paths = QString::fromLocal8Bit(output).trimmed().split(QLatin1Char('\n'));
+    QCOMPARE(paths.size(), 3);
+    const QString control = configHome + QStringLiteral("/readable.txt");
+    QCOMPARE(paths.at(0), control);
+    QVERIFY(paths.at(1).startsWith(configHome + QLatin1Char('/')));
+    QCOMPARE(modeOf(QFileInfo(paths.at(1)).absolutePath()), 0700);
+    for (const QString &file : {paths.at(1), paths.at(2)}) {
+        QCOMPARE(ownerOf(file), OtherAccount::user);
+        QCOMPARE(modeOf(file), 0600);
+    }
+    // The check itself works: the stranger reads what is open to all.
+    QVERIFY(OtherAccount::canRead(OtherAccount::stranger, control));
+    QVERIFY(!OtherAccount::canRead(OtherAccount::stranger, paths.at(1)));
+    QVERIFY(!OtherAccount::canRead(OtherAccount::stranger, paths.at(2)));
+    QVERIFY(OtherAccount::canRead(OtherAccount::user, paths.at(1)));
+}
+
+// The part of unprivilegedAccount() that runs as that account.
+static int runChild(const QString &configHome)
+{
+    ::umask(022);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome));
+    QFile control(configHome + QStringLiteral("/readable.txt"));
+    if (!control.open(QIODevice::WriteOnly) || control.write("open\n") != 5)
+        return 1;
+    control.close();
+    writeSetting(QStringLiteral("password"), QStringLiteral("secret"));
+    logMessageHandler(QtDebugMsg, QMessageLogContext(), QStringLiteral("a line"));
+    std::printf("%s\n%s\n%s\n", qPrintable(control.fileName()), qPrintable(configFilePath()),
+        qPrintable(logFilePath(QDate::currentDate())));
+    return QFile::exists(logFilePath(QDate::currentDate())) ? 0 : 1;
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--child") == 0)
+        return runChild(QFile::decodeName(argv[2]));
+    TestConfigStore test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "TestConfigStore.moc"

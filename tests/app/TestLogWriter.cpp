@@ -5,7 +5,23 @@
 #include <QThread>
 #include <QtTest>
 
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+int modeOf(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+} // namespace
 
 class TestLogWriter : public QObject
 {
@@ -20,8 +36,11 @@ private slots:
     void appendsWithCrLf();
     void threadsWriteWholeLines();
     void missingDirectoryLeavesNoFile();
+    void failedOpenDoesNotRecurse_data();
     void failedOpenDoesNotRecurse();
     void dayChangeLosesNothing();
+    void privateModes_data();
+    void privateModes();
 
 private:
     QByteArray todaysLog() const;
@@ -139,16 +158,50 @@ void TestLogWriter::missingDirectoryLeavesNoFile()
     QVERIFY(!QDir(home->appConfigDir()).exists());
 }
 
+void TestLogWriter::failedOpenDoesNotRecurse_data()
+{
+    QTest::addColumn<bool>("opens");
+    QTest::addRow("day's file is a folder") << false;
+    QTest::addRow("day's file opens") << true;
+}
+
 void TestLogWriter::failedOpenDoesNotRecurse()
 {
-    // The day's file is a directory: every open fails. Anything the file layer
-    // reports would come back into the handler; it must neither loop nor hang.
-    QVERIFY(QDir().mkpath(logFilePath(QDate::currentDate())));
+    // Whatever reports a problem from inside the handler (the file layer after
+    // a failed open) comes straight back into it. The clock is read in there
+    // too, so a clock that warns stands in for it: the nested message must be
+    // dropped, neither recursing nor waiting forever on the handler's own lock.
+    // The handler is called directly: Qt's own dispatch would already divert
+    // a nested message to the standard error output, hiding a missing guard.
+    QFETCH(bool, opens);
+    const QDate day(2026, 12, 6);
+    if (!opens)
+        QVERIFY(QDir().mkpath(logFilePath(day)));
+    QAtomicInt readings = 0;
+    setLogClock([&readings, day] {
+        readings.fetchAndAddRelaxed(1);
+        qWarning("from inside the handler");
+        return QDateTime(day, QTime(8, 0));
+    });
     qInstallMessageHandler(logMessageHandler);
-    for (int i = 0; i < 100; ++i)
-        qWarning("lost line %d", i);
+    QThread *writer = QThread::create(
+        [] { logMessageHandler(QtWarningMsg, QMessageLogContext(), QStringLiteral("outer")); });
+    writer->start();
+    if (!writer->wait(10000)) {
+        // The thread holds the log lock for good; nothing after this could run.
+        std::fprintf(stderr, "FAIL: the handler re-entered itself and hangs\n");
+        std::_Exit(EXIT_FAILURE);
+    }
+    delete writer;
     qInstallMessageHandler(nullptr);
-    QVERIFY(QFileInfo(logFilePath(QDate::currentDate())).isDir());
+    QCOMPARE(int(readings), 2);
+    QFile file(logFilePath(day));
+    if (opens) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("(2026-12-06 08:00:00 ) Warning: outer\r\n"));
+    } else {
+        QVERIFY(QFileInfo(logFilePath(day)).isDir());
+    }
 }
 
 void TestLogWriter::dayChangeLosesNothing()
@@ -166,6 +219,39 @@ void TestLogWriter::dayChangeLosesNothing()
     QFile file(logFilePath(after.date()));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("(2026-12-06 23:59:59 ) Debug: at midnight\r\n"));
+}
+
+void TestLogWriter::privateModes_data()
+{
+    QTest::addColumn<int>("dirBefore");
+    QTest::addColumn<int>("fileBefore"); // -1: missing
+
+    QTest::addRow("new day") << 0700 << -1;
+    QTest::addRow("folder from an earlier version") << 0755 << 0644;
+    QTest::addRow("open to all") << 0777 << 0666;
+    QTest::addRow("private already") << 0700 << 0600;
+}
+
+void TestLogWriter::privateModes()
+{
+    QFETCH(int, dirBefore);
+    QFETCH(int, fileBefore);
+    const QString path = logFilePath(QDate::currentDate());
+    QVERIFY(::chmod(QFile::encodeName(home->appConfigDir()).constData(), mode_t(dirBefore)) == 0);
+    if (fileBefore >= 0) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("(earlier) Debug: old line\r\n");
+        file.close();
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(fileBefore)) == 0);
+    }
+    const mode_t previous = ::umask(022);
+    logMessageHandler(QtDebugMsg, QMessageLogContext(), QStringLiteral("private line"));
+    ::umask(previous);
+    QCOMPARE(modeOf(home->appConfigDir()), 0700);
+    QCOMPARE(modeOf(path), 0600);
+    QVERIFY(todaysLog().endsWith("Debug: private line\r\n"));
+    QCOMPARE(todaysLog().startsWith("(earlier)"), fileBefore >= 0);
 }
 
 QTEST_GUILESS_MAIN(TestLogWriter)

@@ -1,5 +1,6 @@
 #include "ConfigStore.h"
 #include "Startup.h"
+#include "support/PortalServer.h"
 #include "support/TestHome.h"
 
 #include <QLocale>
@@ -14,12 +15,78 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void languageDefault_data();
     void languageDefault();
     void firstStartOnEnglishSystem_data();
     void firstStartOnEnglishSystem();
     void readOnlySettingsKeepWorking();
+    void applicationStartMessagesStayOutOfLog();
+
+private:
+    void startWithAutomaticLogon(
+        QProcess &launcher, const TestHome &home, const QString &locale, const QStringList &arguments = {});
+    QByteArray todaysLog(const TestHome &home) const;
+
+    PortalServer portal;
 };
+
+namespace {
+
+const QString identityPath = QStringLiteral("/public/merolink-identify/is-me.do");
+const QByteArray marker = QByteArrayLiteral("start-up marker");
+
+} // namespace
+
+void TestStartup::initTestCase()
+{
+    QVERIFY(portal.start());
+    // Not an identity reply: the launcher logs it and stays at the login form.
+    portal.identityReply = "{\"isMe\":\"" + marker + "\"}";
+}
+
+// The launcher logs in by itself against the loopback portal. Its identity
+// request arrives only once the start-up rule has run and the window is built,
+// and its reply body goes into the log: the signs a test waits for.
+void TestStartup::startWithAutomaticLogon(
+    QProcess &launcher, const TestHome &home, const QString &locale, const QStringList &arguments)
+{
+    portal.clearRequests();
+    const QString configFile = home.configHome() + QStringLiteral("/VelmoClient/ClientConfig.ini");
+    if (!QFile::exists(configFile)) {
+        QSettings settings(configFile, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("serviceIP"), portal.address());
+        settings.setValue(QStringLiteral("autologin"), QStringLiteral("1"));
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
+    env.insert(QStringLiteral("LC_ALL"), locale);
+    env.insert(QStringLiteral("LANG"), locale);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    launcher.setProcessEnvironment(env);
+    launcher.setWorkingDirectory(home.root());
+    if (::getuid() == 0 && !(QFileInfo(configFile).permissions() & QFileDevice::WriteOwner)) {
+        // Root writes anything, so a launcher that must not write runs as nobody.
+        const QString program = home.root() + QStringLiteral("/VelmoClient");
+        QVERIFY(QFile::copy(QStringLiteral(VELMO_CLIENT_PATH), program));
+        launcher.start(QStringLiteral("setpriv"),
+            QStringList {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                QStringLiteral("--clear-groups"), program}
+                + arguments);
+    } else {
+        launcher.start(QStringLiteral(VELMO_CLIENT_PATH), arguments);
+    }
+    QVERIFY(launcher.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(portal.requestsTo(identityPath).size(), 1, 30000);
+}
+
+// Where the real program keeps its log: the configuration folder, one file a day.
+QByteArray TestStartup::todaysLog(const TestHome &home) const
+{
+    QFile log(home.configHome() + QStringLiteral("/VelmoClient/")
+        + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".txt"));
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
 
 void TestStartup::languageDefault_data()
 {
@@ -63,90 +130,62 @@ void TestStartup::languageDefault()
 void TestStartup::firstStartOnEnglishSystem_data()
 {
     QTest::addColumn<QString>("locale");
-    QTest::addRow("en_US") << "en_US.UTF-8";
-    QTest::addRow("zh_CN") << "zh_CN.UTF-8";
+    QTest::addColumn<bool>("englishStored");
+    QTest::addRow("en_US") << "en_US.UTF-8" << true;
+    QTest::addRow("zh_CN") << "zh_CN.UTF-8" << false;
 }
 
 void TestStartup::firstStartOnEnglishSystem()
 {
     QFETCH(QString, locale);
+    QFETCH(bool, englishStored);
     TestHome home;
     QVERIFY(home.isValid());
-    const QString configFile = home.configHome() + QStringLiteral("/VelmoClient/ClientConfig.ini");
-    const QString logDir = home.configHome() + QStringLiteral("/VelmoClient");
-
     QProcess launcher;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
-    env.insert(QStringLiteral("LC_ALL"), locale);
-    env.insert(QStringLiteral("LANG"), locale);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    launcher.setProcessEnvironment(env);
-    launcher.setWorkingDirectory(home.root());
-    launcher.start(QStringLiteral(VELMO_CLIENT_PATH), QStringList());
-    QVERIFY(launcher.waitForStarted());
+    startWithAutomaticLogon(launcher, home, locale);
+    if (QTest::currentTestFailed())
+        return;
 
-    if (locale.startsWith(QLatin1String("en"))) {
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(configFile), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(
-            QSettings(configFile, QSettings::IniFormat).value(QStringLiteral("language")).toString(),
-            QStringLiteral("1"), 20000);
-    } else {
-        // Nothing is written on a Chinese system; give the start-up time to pass.
-        QTest::qWait(1500);
-        QVERIFY(!QFile::exists(configFile));
-    }
+    const QSettings settings(
+        home.configHome() + QStringLiteral("/VelmoClient/ClientConfig.ini"), QSettings::IniFormat);
+    QCOMPARE(settings.contains(QStringLiteral("language")), englishStored);
+    if (englishStored)
+        QCOMPARE(settings.value(QStringLiteral("language")).toString(), QStringLiteral("1"));
+    QTRY_VERIFY_WITH_TIMEOUT(todaysLog(home).contains(marker), 20000);
     QCOMPARE(launcher.state(), QProcess::Running);
     launcher.kill();
     launcher.waitForFinished();
-    Q_UNUSED(logDir)
 }
 
 void TestStartup::readOnlySettingsKeepWorking()
 {
     // A settings file and folder nobody may write: the start-up rule's write
-    // fails, the window comes up all the same and the file is left as it was.
+    // fails, the window comes up and logs in all the same, and the file is
+    // left as it was.
     TestHome home;
     QVERIFY(home.isValid());
     const QString configDir = home.configHome() + QStringLiteral("/VelmoClient");
     QVERIFY(QDir().mkpath(configDir));
     const QString configFile = configDir + QStringLiteral("/ClientConfig.ini");
-    const QByteArray stored("[General]\nserviceIP=https://portal.invalid\nuser=alice\n");
+    const QByteArray stored
+        = "[General]\nserviceIP=" + portal.address().toLatin1() + "\nautologin=1\nuser=alice\n";
     {
         QFile file(configFile);
         QVERIFY(file.open(QIODevice::WriteOnly));
         QCOMPARE(file.write(stored), qint64(stored.size()));
     }
-    // Root writes anything, so the launcher runs as nobody then; it needs its
-    // own copy of the program where nobody can reach it.
-    const QString program = home.root() + QStringLiteral("/VelmoClient");
-    QVERIFY(QFile::copy(QStringLiteral(VELMO_CLIENT_PATH), program));
     const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
         | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
     const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
         | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
-    for (const QString &path : {home.root(), home.configHome(), home.tempDir(), program})
+    for (const QString &path : {home.root(), home.configHome(), home.tempDir()})
         QVERIFY(QFile::setPermissions(path, open));
     QVERIFY(QFile::setPermissions(configDir, readOnly));
     QVERIFY(QFile::setPermissions(
         configFile, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
 
     QProcess launcher;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    launcher.setProcessEnvironment(env);
-    launcher.setWorkingDirectory(home.root());
-    if (::getuid() == 0) {
-        launcher.start(QStringLiteral("setpriv"),
-            {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                QStringLiteral("--clear-groups"), program});
-    } else {
-        launcher.start(program, QStringList());
-    }
-    QVERIFY(launcher.waitForStarted());
-    QTest::qWait(2000);
+    startWithAutomaticLogon(launcher, home, QStringLiteral("en_US.UTF-8"));
     QCOMPARE(launcher.state(), QProcess::Running);
     launcher.kill();
     launcher.waitForFinished();
@@ -156,6 +195,25 @@ void TestStartup::readOnlySettingsKeepWorking()
     QCOMPARE(file.readAll(), stored);
     QCOMPARE(QDir(configDir).entryList(QDir::Files), QStringList {QStringLiteral("ClientConfig.ini")});
     QFile::setPermissions(configDir, open);
+}
+
+void TestStartup::applicationStartMessagesStayOutOfLog()
+{
+    // An unknown style makes the application object warn while it is being
+    // built, before the log writer is installed: the warning goes to the
+    // standard error output and never into the log.
+    TestHome home;
+    QVERIFY(home.isValid());
+    QProcess launcher;
+    startWithAutomaticLogon(launcher, home, QStringLiteral("en_US.UTF-8"),
+        {QStringLiteral("-style"), QStringLiteral("velmo-no-such-style")});
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_VERIFY_WITH_TIMEOUT(todaysLog(home).contains(marker), 20000);
+    launcher.kill();
+    launcher.waitForFinished();
+    QVERIFY(launcher.readAllStandardError().contains("velmo-no-such-style"));
+    QVERIFY(!todaysLog(home).contains("velmo-no-such-style"));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -147,6 +147,8 @@ void TestPortalRules::signInAddress_data()
                                        << "https://Https://10.0.0.5" + query + "/";
     QTest::addRow("scheme inside path") << "host/x?u=http://y"
                                         << "host/x?u=http://y" + query;
+    QTest::addRow("percent sign") << "host%1"
+                                  << "https://host%1" + query + "/";
 }
 
 void TestPortalRules::signInAddress()

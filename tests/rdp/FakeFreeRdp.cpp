@@ -1,8 +1,17 @@
 // Stands in for the FreeRDP client in tests: records the arguments it was
 // started with, one per line, in $FAKE_FREERDP_RECORD_DIR/call-<pid>.txt, then
 // stays alive (as a real session would) until it is killed or a minute passes.
+// Other behaviour, chosen by the environment:
+//   --version as the only argument: prints $FAKE_FREERDP_VERSION (or a FreeRDP 2
+//     line) and exits 0, recording nothing;
+//   FAKE_FREERDP_OUTPUT: written to standard error after the record;
+//   FAKE_FREERDP_FLOOD_MIB: that many MiB of lines written to standard output;
+//   FAKE_FREERDP_READ_STDIN: reads standard input to its end, then exits 5;
+//   FAKE_FREERDP_EXIT: exits with that code instead of staying alive.
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -11,6 +20,11 @@
 
 int main(int argc, char *argv[])
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        const char *version = std::getenv("FAKE_FREERDP_VERSION");
+        std::printf("%s\n", version ? version : "This is FreeRDP version 2.11.2 (fake)");
+        return 0;
+    }
     const char *dir = std::getenv("FAKE_FREERDP_RECORD_DIR");
     if (!dir)
         return 2;
@@ -22,6 +36,28 @@ int main(int argc, char *argv[])
     }
     // Appear whole: readers never see a half-written record.
     std::rename((path + ".part").c_str(), path.c_str());
+
+    if (const char *output = std::getenv("FAKE_FREERDP_OUTPUT"))
+        std::fprintf(stderr, "%s", output);
+    if (const char *flood = std::getenv("FAKE_FREERDP_FLOOD_MIB")) {
+        std::string line(63, 'x');
+        line += '\n';
+        const long lines = std::atol(flood) * 1024L * 1024L / long(line.size());
+        for (long i = 0; i < lines; ++i)
+            std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fprintf(stdout, "last line of the flood\n");
+        std::fflush(stdout);
+    }
+    if (std::getenv("FAKE_FREERDP_READ_STDIN")) {
+        char buffer[256];
+        while (read(STDIN_FILENO, buffer, sizeof buffer) > 0) { }
+        std::fprintf(stderr, "standard input closed\n");
+        return 5;
+    }
+    if (const char *code = std::getenv("FAKE_FREERDP_EXIT")) {
+        std::fflush(nullptr);
+        return std::atoi(code);
+    }
     for (int i = 0; i < 600; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return 0;

@@ -1,13 +1,35 @@
+#include "ConfigStore.h"
 #include "DownLoadWebPage.h"
+#include "FreeRdpProbe.h"
+#include "LogWriter.h"
 #include "support/FakeClient.h"
+#include "support/MessageRecorder.h"
+#include "support/OtherAccount.h"
 #include "support/PortalServer.h"
 #include "support/TestHome.h"
 
+#include <QDirIterator>
 #include <QPointer>
+#include <QProcess>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return 07777;
+    return st.st_mode & 07777;
+}
+
+} // namespace
 
 class TestDownLoadWebPage : public QObject
 {
@@ -23,17 +45,24 @@ private slots:
     void exitFilter_data();
     void exitFilter();
     void downloadStartsOneClient();
+    void downloadIsPrivate();
+    void plantedNamesDoNotBlock();
+    void failingClientReasonInTheLog();
+    void freeRdp3ClientGetsItsDialect();
     void nextDownloadReplacesTheFile();
     void clientsEndWithThePage();
     void cancelledDownloadStartsNothing();
 
 private:
+    void openPage();
+    void closePage();
     void clickDesktopLink();
 
     PortalServer server;
     QScopedPointer<TestHome> home;
     QScopedPointer<FakeClient> fake;
     QString previousDir;
+    QString privateDir;
     QWebEngineView *view = nullptr;
     DownLoadWebPage *page = nullptr;
 };
@@ -41,7 +70,12 @@ private:
 void TestDownLoadWebPage::initTestCase()
 {
     QVERIFY(server.start());
+    // A user's ordinary umask, and no runtime folder: the shared temporary
+    // directory is the hard case.
+    ::umask(022);
+    qunsetenv("XDG_RUNTIME_DIR");
     home.reset(new TestHome);
+    privateDir = home->tempDir() + QStringLiteral("/velmoclient-%1").arg(::geteuid());
     fake.reset(new FakeClient);
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
     previousDir = QDir::currentPath();
@@ -56,6 +90,11 @@ void TestDownLoadWebPage::cleanupTestCase()
 void TestDownLoadWebPage::init()
 {
     server.clearRequests();
+    openPage();
+}
+
+void TestDownLoadWebPage::openPage()
+{
     view = new QWebEngineView;
     page = new DownLoadWebPage(this);
     view->setPage(page);
@@ -69,6 +108,10 @@ void TestDownLoadWebPage::init()
 
 void TestDownLoadWebPage::cleanup()
 {
+    qInstallMessageHandler(nullptr);
+    for (const char *name : {"FAKE_FREERDP_OUTPUT", "FAKE_FREERDP_EXIT", "FAKE_FREERDP_VERSION"})
+        qunsetenv(name);
+    qputenv("TMPDIR", QFile::encodeName(home->tempDir()));
     delete view;
     delete page;
     page = nullptr;
@@ -129,8 +172,10 @@ void TestDownLoadWebPage::exitFilter()
     page->runJavaScript(script);
     if (exits) {
         QTRY_COMPARE_WITH_TIMEOUT(exit.count(), 1, 20000);
-        // Give a wrongly allowed load the time to reach the server.
-        QTest::qWait(500);
+        // A request the page makes after the dropped one: once it is in, a
+        // wrongly allowed load would have reached the server too.
+        page->runJavaScript(QStringLiteral("fetch('/after-exit');"));
+        QTRY_VERIFY_WITH_TIMEOUT(!server.requestsTo(QStringLiteral("/after-exit")).isEmpty(), 20000);
         QVERIFY(!seen());
         QCOMPARE(exit.count(), 1);
     } else {
@@ -141,7 +186,8 @@ void TestDownLoadWebPage::exitFilter()
 
 void TestDownLoadWebPage::downloadStartsOneClient()
 {
-    const QString expectedPath = home->tempDir() + QStringLiteral("/tmp.rdp");
+    MessageRecorder recorder;
+    const QString expectedPath = privateDir + QStringLiteral("/tmp.rdp");
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
     QCOMPARE(page->downloadedFilePath(), expectedPath);
@@ -153,13 +199,158 @@ void TestDownLoadWebPage::downloadStartsOneClient()
     QFile saved(expectedPath);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), server.connectionFile);
-    QTest::qWait(300);
+    // Every start is logged before its client runs, so a second one would be here by now.
+    QCOMPARE(recorder.count(QStringLiteral("/xfreerdp\"")), 1);
     QCOMPARE(fake->calls().size(), 1);
+}
+
+void TestDownLoadWebPage::downloadIsPrivate()
+{
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    const QString path = page->downloadedFilePath();
+    QCOMPARE(modeOf(privateDir), mode_t(0700));
+    QCOMPARE(modeOf(path), mode_t(0600));
+    if (!OtherAccount::available())
+        QSKIP("only root can look through another account's eyes");
+    // Everything on the way is open, as /tmp is: only the launcher's own modes protect the file.
+    const QString control = home->tempDir() + QStringLiteral("/control.txt");
+    QFile open(control);
+    QVERIFY(open.open(QIODevice::WriteOnly));
+    open.write("readable\n");
+    open.close();
+    QVERIFY(QFile::setPermissions(control, QFile::permissions(control) | QFileDevice::ReadOther));
+    const auto walkable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    for (const QString &dir : {home->root(), home->tempDir()})
+        QVERIFY(QFile::setPermissions(dir, walkable));
+    QVERIFY(OtherAccount::canRead(OtherAccount::user, control));
+    QVERIFY(!OtherAccount::canRead(OtherAccount::user, path));
+}
+
+void TestDownLoadWebPage::closePage()
+{
+    delete view;
+    view = nullptr;
+    delete page;
+    page = nullptr;
+}
+
+void TestDownLoadWebPage::plantedNamesDoNotBlock()
+{
+    // A fresh shared temporary folder where another account got there first:
+    // a link by the private folder's name, and an old tmp.rdp it owns.
+    const QString shared = home->root() + QStringLiteral("/shared");
+    QVERIFY(QDir().mkpath(shared));
+    QVERIFY(::chmod(QFile::encodeName(shared).constData(), 01777) == 0);
+    const QString elsewhere = home->root() + QStringLiteral("/elsewhere");
+    QVERIFY(QDir().mkpath(elsewhere));
+    const QString named = shared + QStringLiteral("/velmoclient-%1").arg(::geteuid());
+    QVERIFY(QFile::link(elsewhere, named));
+    QFile old(shared + QStringLiteral("/tmp.rdp"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("planted\n");
+    old.close();
+    if (OtherAccount::available())
+        QVERIFY(::chown(QFile::encodeName(old.fileName()).constData(), OtherAccount::user, OtherAccount::user)
+            == 0);
+    qputenv("TMPDIR", QFile::encodeName(shared));
+    closePage();
+    openPage();
+
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    const QString path = fake->calls().first().first();
+    QVERIFY2(path.startsWith(named + QLatin1Char('-')), qPrintable(path));
+    QCOMPARE(modeOf(QFileInfo(path).absolutePath()), mode_t(0700));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), server.connectionFile);
+    QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QVERIFY(QFileInfo(named).isSymLink());
+    if (OtherAccount::available())
+        QVERIFY(old.exists());
+}
+
+void TestDownLoadWebPage::failingClientReasonInTheLog()
+{
+    // The day's log as an administrator finds it after a desktop that never came.
+    QVERIFY(home->makeAppConfigDir());
+    // What a login with "remember password" leaves.
+    writeSetting(QStringLiteral("password"), QStringLiteral("Hunter2"));
+    qInstallMessageHandler(logMessageHandler);
+    const QByteArray first = server.connectionFile;
+    server.connectionFile = QByteArrayLiteral("full address:s:127.0.0.1:3389\r\n"
+                                              "gatewayhostname:s:gw\r\ngatewaypassword:s:Top$ecret\r\n");
+    qputenv("FAKE_FREERDP_OUTPUT", "connecting\nlogon with /p:Hunter2 failed: ERRCONNECT_LOGON_FAILURE\n");
+    qputenv("FAKE_FREERDP_EXIT", "3");
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    const QString logPath = logFilePath(QDate::currentDate());
+    const auto log = [&logPath] {
+        QFile file(logPath);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(log().contains(QLatin1String("FreeRDP client ended")), 10000);
+    qInstallMessageHandler(nullptr);
+    server.connectionFile = first;
+
+    const QString text = log();
+    QCOMPARE(text.count(QLatin1String("FreeRDP client ended")), 1);
+    QVERIFY2(text.contains(QLatin1String("exit code 3 after ")), qPrintable(text));
+    QVERIFY2(
+        text.contains(QLatin1String("connecting | logon with /p:*** failed: ERRCONNECT_LOGON_FAILURE\r\n")),
+        qPrintable(text));
+    QVERIFY2(text.contains(QLatin1String(" /gp:*** ")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("\"%1\" \"tmp.rdp\"").arg(privateDir)), qPrintable(text));
+    QVERIFY(!text.contains(QLatin1String("Hunter2")));
+    QVERIFY(!text.contains(QLatin1String("Top$ecret")));
+    QCOMPARE(modeOf(logPath), mode_t(0600));
+    QCOMPARE(modeOf(home->appConfigDir()), mode_t(0700));
+    if (!OtherAccount::available())
+        QSKIP("only root can look through another account's eyes");
+    const auto walkable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    for (const QString &dir : {home->root(), home->configHome()})
+        QVERIFY(QFile::setPermissions(dir, walkable));
+    QVERIFY(!OtherAccount::canRead(OtherAccount::user, logPath));
+    // Nothing the launcher left is readable by another account.
+    QStringList left;
+    for (const QString &top : {home->configHome(), privateDir}) {
+        QDirIterator it(top, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            left << it.next();
+    }
+    QVERIFY(left.contains(configFilePath()));
+    QVERIFY(left.contains(privateDir + QStringLiteral("/tmp.rdp")));
+    for (const QString &file : qAsConst(left))
+        QVERIFY2(!OtherAccount::canRead(OtherAccount::user, file), qPrintable(file));
+}
+
+void TestDownLoadWebPage::freeRdp3ClientGetsItsDialect()
+{
+    // The page asks the client for its version when it is made.
+    qputenv("FAKE_FREERDP_VERSION", "This is FreeRDP version 3.10.3 (n/a)");
+    closePage();
+    openPage();
+    auto *probe = page->findChild<FreeRdpProbe *>();
+    QVERIFY(probe);
+    QTRY_VERIFY(probe->isDone());
+    // Asking left nothing behind: the page's processes are its clients.
+    QTRY_VERIFY(page->findChildren<QProcess *>().isEmpty());
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    const QStringList expected {privateDir + QStringLiteral("/tmp.rdp"), QStringLiteral("/p:"),
+        QStringLiteral("/multimon"), QStringLiteral("/f"), QStringLiteral("/sound:latency:200"),
+        QStringLiteral("-window-drag"), QStringLiteral("/cache:bitmap:off,glyph:off,offscreen:off"),
+        QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};
+    QCOMPARE(fake->calls().first(), expected);
+    QCOMPARE(page->findChildren<QProcess *>().size(), 1);
 }
 
 void TestDownLoadWebPage::nextDownloadReplacesTheFile()
 {
-    const QString path = home->tempDir() + QStringLiteral("/tmp.rdp");
+    const QString path = privateDir + QStringLiteral("/tmp.rdp");
     const QByteArray first = server.connectionFile;
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
@@ -172,7 +363,7 @@ void TestDownLoadWebPage::nextDownloadReplacesTheFile()
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), QByteArray("use gfx:i:1\r\n"));
     // Not "tmp (1).rdp" or the like: the old file was removed first.
-    QCOMPARE(QDir(home->tempDir()).entryList({QStringLiteral("*.rdp")}, QDir::Files),
+    QCOMPARE(QDir(privateDir).entryList({QStringLiteral("*.rdp")}, QDir::Files),
         QStringList {QStringLiteral("tmp.rdp")});
     int withGfx = 0;
     for (const QStringList &call : fake->calls())
@@ -200,11 +391,15 @@ void TestDownLoadWebPage::cancelledDownloadStartsNothing()
     // Connected after the page's own handler, so the item is accepted already.
     connect(page->profile(), &QWebEngineProfile::downloadRequested, this,
         [&item](QWebEngineDownloadItem *requested) { item = requested; });
+    QScopedPointer<MessageRecorder> recorder(new MessageRecorder);
     clickDesktopLink();
     QTRY_VERIFY_WITH_TIMEOUT(item && item->receivedBytes() > 0, 20000);
     item->cancel();
     QTRY_COMPARE_WITH_TIMEOUT(item->state(), QWebEngineDownloadItem::DownloadCancelled, 10000);
-    QTest::qWait(500);
+    // The page has seen the end of the download and said why it starts nothing.
+    QTRY_COMPARE_WITH_TIMEOUT(recorder->count(QStringLiteral("no client started")), 1, 10000);
+    QCOMPARE(recorder->count(QStringLiteral("/xfreerdp\"")), 0);
+    recorder.reset();
     QCOMPARE(fake->calls().size(), 0);
     disconnect(page->profile(), &QWebEngineProfile::downloadRequested, this, nullptr);
 

@@ -1,4 +1,5 @@
 #include "RdpTranslation.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,23 +13,12 @@
 
 namespace {
 
-QStringList list(const char *options)
-{
-    return QString::fromUtf8(options).split(QLatin1Char('|'));
-}
-
 QByteArray utf16File(const QString &text)
 {
     QByteArray bytes("\xFF\xFE");
     for (const QChar c : text)
         bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
     return bytes;
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 } // namespace

@@ -33,6 +33,9 @@ public:
     QByteArray identityReply = QByteArrayLiteral("{\"isMe\":true}");
     // The identity reply never comes: the connection is held open.
     bool holdIdentity = false;
+    // The first page never finishes loading (a picture on it never comes) and
+    // leaves for the exit address while it loads.
+    bool exitBeforeLoaded = false;
     // The connection file never ends: the download streams filler until
     // someone cancels it.
     bool endlessDownload = false;
@@ -70,11 +73,18 @@ private:
             return HttpResponse::json(200, identityReply);
         }
         if (request.path == QLatin1String("/desktops/office.rdp")) {
-            HttpResponse file = endlessDownload ? HttpResponse::stream(-1)
+            HttpResponse file = endlessDownload ? HttpResponse::endless()
                                                 : HttpResponse(200, connectionFile, "application/x-rdp");
             file.setHeader("Content-Disposition", "attachment; filename=\"office.rdp\"");
             return file;
         }
+        if (request.path == QLatin1String("/held.png"))
+            return HttpResponse::hold();
+        if (exitBeforeLoaded && request.path == QLatin1String("/"))
+            return HttpResponse::html(200,
+                "<html><body><img src='/held.png'>"
+                "<script>setTimeout(function() { location.href = '/logout/abouttarsen'; }, 300);</script>"
+                "</body></html>");
         if (request.path == QLatin1String("/") || request.path.startsWith(QLatin1String("/page")))
             return HttpResponse::html(200, portalPage);
         return HttpResponse::html(200, "<html><body>elsewhere</body></html>");

@@ -1,6 +1,6 @@
 #include "ConfigStore.h"
 #include "MainWindow.h"
-#include "MessageBox.h"
+#include "support/MessageBoxRecorder.h"
 #include "support/PortalServer.h"
 #include "support/TestHome.h"
 
@@ -15,12 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-struct Box
-{
-    QString title;
-    QString text;
-};
 
 enum class Stroke {
     Once,
@@ -104,7 +98,7 @@ private:
 
     QScopedPointer<TestHome> home;
     QScopedPointer<MainWindow> window;
-    QList<Box> boxes;
+    MessageBoxRecorder boxes;
 };
 
 void TestMainWindow::init()
@@ -112,15 +106,11 @@ void TestMainWindow::init()
     home.reset(new TestHome);
     QVERIFY(home->isValid());
     boxes.clear();
-    MessageBox::setRecorder([this](const QString &title, const QString &text) {
-        boxes.append({title, text});
-    });
 }
 
 void TestMainWindow::cleanup()
 {
     window.reset();
-    MessageBox::setRecorder({});
     home.reset();
 }
 
@@ -136,24 +126,29 @@ void TestMainWindow::formFromSettings_data()
     QTest::addColumn<QString>("autologin");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("filled");
+    QTest::addColumn<bool>("filled"); // also: the remember box is ticked
+    QTest::addColumn<bool>("autoLogon");
 
     QTest::addRow("remembered") << "1"
                                 << "0"
                                 << "alice"
-                                << "pw" << true;
+                                << "pw" << true << false;
     QTest::addRow("not remembered") << "0"
                                     << "0"
                                     << "alice"
-                                    << "pw" << false;
+                                    << "pw" << false << false;
     QTest::addRow("true is not a flag") << "true"
-                                        << "0"
+                                        << "true"
                                         << "alice"
-                                        << "pw" << false;
+                                        << "pw" << false << false;
     QTest::addRow("cut to twenty") << "1"
                                    << "0"
                                    << "abcdefghijklmnopqrstuvwxyz"
-                                   << "0123456789012345678901234" << true;
+                                   << "0123456789012345678901234" << true << false;
+    QTest::addRow("automatic logon") << "0"
+                                     << "1"
+                                     << "alice"
+                                     << "pw" << false << true;
 }
 
 void TestMainWindow::formFromSettings()
@@ -163,6 +158,7 @@ void TestMainWindow::formFromSettings()
     QFETCH(QString, user);
     QFETCH(QString, password);
     QFETCH(bool, filled);
+    QFETCH(bool, autoLogon);
     writeSetting(QStringLiteral("recordpass"), recordpass);
     writeSetting(QStringLiteral("autologin"), autologin);
     writeSetting(QStringLiteral("user"), user);
@@ -175,8 +171,8 @@ void TestMainWindow::formFromSettings()
     QCOMPARE(userEdit->text(), filled ? user.left(20) : QString());
     QCOMPARE(passwordEdit->text(), filled ? password.left(20) : QString());
     QCOMPARE(passwordEdit->echoMode(), QLineEdit::Password);
-    QCOMPARE(child<QCheckBox>(QStringLiteral("recordPassBox"))->isChecked(), isFlagSet(recordpass));
-    QCOMPARE(child<QCheckBox>(QStringLiteral("autoLoginBox"))->isChecked(), isFlagSet(autologin));
+    QCOMPARE(child<QCheckBox>(QStringLiteral("recordPassBox"))->isChecked(), filled);
+    QCOMPARE(child<QCheckBox>(QStringLiteral("autoLoginBox"))->isChecked(), autoLogon);
 }
 
 void TestMainWindow::windowAndLayout()

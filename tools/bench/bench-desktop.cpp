@@ -16,11 +16,14 @@
 
 #include "BenchLoop.h"
 #include "ConfigStore.h"
+#include "FreeRdpClient.h"
 #include "FreeRdpLauncher.h"
+#include "FreeRdpProbe.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
 #include "PortalModuleLoader.h"
 #include "PortalProbe.h"
+#include "PrivateDownloadFolder.h"
 #include "RdpTranslation.h"
 #include "Startup.h"
 
@@ -33,7 +36,6 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QWebEnginePage>
 
@@ -203,9 +205,8 @@ int runLauncher(const QString &portal, const QString &remoteDisplay, const QStri
 
 int runFloor(const QString &portal, const QString &remoteDisplay, const QString &desktop)
 {
-    // Where the launcher's page saves it.
-    const QString file
-        = QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/tmp.rdp");
+    // Where and how the launcher's page saves it.
+    const QString file = privateDownloadFolder() + QStringLiteral("/tmp.rdp");
     QNetworkAccessManager manager;
     QNetworkReply *reply
         = manager.get(QNetworkRequest(QUrl(portal + QStringLiteral("/desktops/%1.rdp").arg(desktop))));
@@ -219,20 +220,23 @@ int runFloor(const QString &portal, const QString &remoteDisplay, const QString 
     if (!saved.open(QIODevice::WriteOnly) || saved.write(reply->readAll()) < 0)
         return 1;
     saved.close();
+    makeOwnerOnly(file);
+
+    // The launcher asks the client for its version while the portal loads;
+    // here too that happens before the span.
+    const QString program = FreeRdpLauncher::program();
+    FreeRdpProbe probe(program);
+    if (!probe.isDone())
+        BenchLoop::runUntil(&probe, &FreeRdpProbe::done, FreeRdpProbe::timeoutMilliseconds + 1000);
     // The options the launcher passes: the same translation and adaptation.
     const QStringList arguments = FreeRdpLauncher::clientArguments(
-        QStringList {file} + rdpOptions(readRdpHead(QFile::encodeName(file))));
-    const QString program = FreeRdpLauncher::program();
+        QStringList {file} + rdpOptions(readRdpHead(QFile::encodeName(file))), probe.dialect());
 
-    QProcess client;
-    client.setStandardOutputFile(QProcess::nullDevice());
-    client.setStandardErrorFile(QProcess::nullDevice());
-    const int ms = timed(remoteDisplay, [&] { client.start(program, arguments, QIODevice::ReadWrite); });
+    FreeRdpClient client;
+    const int ms = timed(remoteDisplay, [&] { client.startClient(program, arguments); });
     if (ms < 0)
         return 1;
     std::printf("ms=%d client=%s\n", ms, qPrintable(program));
-    client.kill();
-    client.waitForFinished();
     return 0;
 }
 

@@ -1,6 +1,5 @@
 #include "DemoPortal.h"
 
-#include "HttpSyntax.h"
 #include "HttpsServer.h"
 #include "PortalContent.h"
 
@@ -128,7 +127,7 @@ HttpResponse DemoPortal::respond(const HttpRequest &request) const
         response.setHeader("Allow", "GET, HEAD");
         return response;
     }
-    if (!HttpSyntax::hasValidPercentEncoding(request.target)) {
+    if (!PortalContent::hasValidPercentEncoding(request.target)) {
         return htmlPage(400,
             PortalContent::messagePage(QStringLiteral("Bad request"),
                 QStringLiteral("The address holds a malformed "
@@ -160,7 +159,7 @@ HttpResponse DemoPortal::respond(const HttpRequest &request) const
     if (!user.isEmpty()) {
         bool serialValid = false;
         const QByteArray sid
-            = HttpSyntax::percentDecoded(PortalContent::rawQueryValue(request.rawQuery, "sid"));
+            = QByteArray::fromPercentEncoding(PortalContent::rawQueryValue(request.rawQuery, "sid"));
         const QString serial = PortalContent::decodeSerialId(sid, &serialValid);
         const bool passwordGiven = !PortalContent::rawQueryValue(request.rawQuery, "password").isEmpty();
         return htmlPage(200,

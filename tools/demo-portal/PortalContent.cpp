@@ -1,6 +1,6 @@
 #include "PortalContent.h"
 
-#include "HttpSyntax.h"
+#include <QUrlQuery>
 
 namespace PortalContent {
 
@@ -48,25 +48,29 @@ QString decodeSerialId(const QByteArray &sid, bool *ok)
     return QString::fromLatin1(bytes);
 }
 
+bool hasValidPercentEncoding(const QByteArray &text)
+{
+    for (int i = text.indexOf('%'); i >= 0; i = text.indexOf('%', i + 1)) {
+        if (i + 2 >= text.size() || !isHexDigit(text.at(i + 1)) || !isHexDigit(text.at(i + 2)))
+            return false;
+    }
+    return true;
+}
+
 QByteArray rawQueryValue(const QByteArray &rawQuery, const QByteArray &key)
 {
-    if (rawQuery.isEmpty())
+    const QUrlQuery query(QString::fromLatin1(rawQuery));
+    const QString name = QString::fromLatin1(key);
+    if (!query.hasQueryItem(name))
         return {};
-    const QList<QByteArray> pairs = rawQuery.split('&');
-    for (const QByteArray &pair : pairs) {
-        const int equals = pair.indexOf('=');
-        const QByteArray name = equals < 0 ? pair : pair.left(equals);
-        if (HttpSyntax::percentDecoded(name) != key)
-            continue;
-        // Present without "=" counts as an empty value, not as absent.
-        return equals < 0 ? QByteArray("") : pair.mid(equals + 1);
-    }
-    return {};
+    // Present without "=" counts as an empty value, not as absent.
+    QByteArray value = query.queryItemValue(name, QUrl::FullyEncoded).toLatin1();
+    return value.isNull() ? QByteArray("") : value;
 }
 
 QString decodeLatin1Value(const QByteArray &rawValue)
 {
-    return QString::fromLatin1(HttpSyntax::percentDecoded(rawValue));
+    return QString::fromLatin1(QByteArray::fromPercentEncoding(rawValue));
 }
 
 QByteArray maskedQuery(const QByteArray &rawQuery)
@@ -75,7 +79,7 @@ QByteArray maskedQuery(const QByteArray &rawQuery)
     for (QByteArray &pair : pairs) {
         const int equals = pair.indexOf('=');
         const QByteArray name = equals < 0 ? pair : pair.left(equals);
-        if (HttpSyntax::percentDecoded(name).toLower() == "password")
+        if (QByteArray::fromPercentEncoding(name).toLower() == "password")
             pair = name + "=***";
     }
     return pairs.join('&');

@@ -18,6 +18,9 @@ constexpr char serialIdKey = 0x2E;
 // non-hex character; an empty sid is valid and gives "".
 QString decodeSerialId(const QByteArray &sid, bool *ok);
 
+// Every "%" is followed by two hexadecimal digits.
+bool hasValidPercentEncoding(const QByteArray &text);
+
 // The value of the first key whose decoded name is key, still percent-encoded;
 // null when the key is absent.
 QByteArray rawQueryValue(const QByteArray &rawQuery, const QByteArray &key);

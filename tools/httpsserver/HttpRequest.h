@@ -5,9 +5,6 @@
 #include <QMetaType>
 #include <QPair>
 #include <QString>
-#include <QUrlQuery>
-
-using HttpHeader = QPair<QByteArray, QByteArray>;
 
 // One request as it arrived. Headers keep their order and spelling; lookups
 // ignore the letter case of the name.
@@ -21,16 +18,18 @@ public:
     QString path;
     // The target's query, still percent-encoded, without the "?".
     QByteArray rawQuery;
-    QByteArray version;
-    QList<HttpHeader> headers;
+    QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
 
-    bool hasQuery() const { return target.contains('?'); }
-    QUrlQuery query() const;
-
-    bool hasHeader(const QByteArray &name) const;
     // All values of that header joined by ", ", or an empty array.
     QByteArray header(const QByteArray &name) const;
+
+    // Reads one request from the start of buffer, which holds everything the
+    // client has sent so far. Returns 0 while more bytes are needed, 200 with
+    // request filled once it is whole, or the status to refuse it with: 400
+    // malformed, 413 body over maxBody, 431 head over maxHead, 501 a transfer
+    // coding. Bytes after the request are ignored: one request per connection.
+    static int parse(const QByteArray &buffer, HttpRequest *request, int maxHead, int maxBody);
 };
 
 Q_DECLARE_METATYPE(HttpRequest)

@@ -5,30 +5,25 @@
 #include <QMetaType>
 #include <QPair>
 
-// What a handler answers. The server adds Content-Length and "Connection: close"
-// itself and drops any such header set here, so every reply is framed the same way.
+// What a handler answers. The server frames every reply itself (Content-Length,
+// "Connection: close"), so any such header set here is dropped.
 class HttpResponse
 {
 public:
     enum class Mode {
         // Status line, headers and body, then the connection closes.
         Complete,
-        // The request is taken and never answered; the connection stays open until
-        // the client gives up. For testing client-side time-outs.
+        // Never answered; the connection stays open until the client gives up.
         Hold,
-        // A body of streamSize filler bytes written as fast as the client reads, or
-        // with a negative streamSize endless chunks (chunked transfer coding, the
-        // only reply without Content-Length). For testing size limits and cancels.
-        Stream,
+        // Filler in endless chunks, written as fast as the client reads, until
+        // the client goes away.
+        Endless,
     };
 
     int status = 200;
-    // Empty: the standard phrase for the status.
-    QByteArray reason;
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
     Mode mode = Mode::Complete;
-    qint64 streamSize = -1;
 
     HttpResponse() = default;
     HttpResponse(int status, const QByteArray &body, const QByteArray &contentType);
@@ -42,21 +37,11 @@ public:
     static HttpResponse json(int status, const QByteArray &json);
     static HttpResponse notFound();
     static HttpResponse hold();
-    // size < 0: endless.
-    static HttpResponse stream(qint64 size);
+    static HttpResponse endless();
 
-    // Status line and headers up to the empty line, with the framing headers added:
-    // Content-Length (none for 204) or, for an endless stream, chunked coding, and
-    // "Connection: close". CR, LF and NUL are dropped from the reason and values and
-    // malformed names are skipped, so a handler cannot split the reply. A status
-    // outside 200..999 is sent as 500.
-    QByteArray serializedHead() const;
-
-    // The bytes of the body a complete reply sends (none for 204).
-    bool carriesBody() const { return effectiveStatus() != 204; }
-    int effectiveStatus() const { return status >= 200 && status <= 999 ? status : 500; }
-
-    static QByteArray standardReason(int status);
+    // Status line and headers up to the empty line. CR, LF and NUL are dropped
+    // from values, so a handler cannot split the reply.
+    QByteArray head() const;
 };
 
 Q_DECLARE_METATYPE(HttpResponse)

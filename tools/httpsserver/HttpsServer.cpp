@@ -1,79 +1,141 @@
 #include "HttpsServer.h"
 
-#include "HttpConnection.h"
-#include "SslTcpServer.h"
-
 #include <QFile>
-#include <QPointer>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
-#include <QTcpSocket>
+#include <QTcpServer>
+#include <QTimer>
 
-static QByteArray readFile(const QString &path, QString *error)
+namespace {
+
+// Hands out sockets that start TLS at once when a configuration is set.
+class Listener : public QTcpServer
+{
+public:
+    using QTcpServer::QTcpServer;
+    QSslConfiguration tls;
+    bool usesTls = false;
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        if (!usesTls) {
+            QTcpServer::incomingConnection(descriptor);
+            return;
+        }
+        auto *socket = new QSslSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        socket->setSslConfiguration(tls);
+        socket->startServerEncryption();
+        addPendingConnection(socket);
+    }
+};
+
+QByteArray readFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return {};
-    }
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// What one connection has received and how far it has got; a child of its socket.
+class Exchange : public QObject
+{
+public:
+    explicit Exchange(QObject *socket)
+        : QObject(socket)
+    {
+        deadline.setSingleShot(true);
+    }
+    QByteArray received;
+    QTimer deadline;
+    bool answering = false;
+};
+
+void answer(QTcpSocket *socket, Exchange *exchange, const HttpResponse &response, bool withBody)
+{
+    exchange->answering = true;
+    QTimer *deadline = &exchange->deadline;
+    if (response.mode == HttpResponse::Mode::Hold) {
+        deadline->stop();
+        return;
+    }
+    // Progress in either layer counts; a client that reads nothing runs into the deadline.
+    const auto progress = [deadline] { deadline->start(); };
+    QObject::connect(socket, &QIODevice::bytesWritten, exchange, progress);
+    auto *tls = qobject_cast<QSslSocket *>(socket);
+    if (tls)
+        QObject::connect(tls, &QSslSocket::encryptedBytesWritten, exchange, progress);
+    deadline->start();
+
+    socket->write(response.head());
+    if (response.mode == HttpResponse::Mode::Complete) {
+        if (withBody)
+            socket->write(response.body);
+        socket->disconnectFromHost();
+        return;
+    }
+    // Endless: chunks are topped up only as the client takes them, so memory stays flat.
+    const auto refill = [socket, tls] {
+        static const QByteArray chunk = "4000\r\n" + QByteArray(0x4000, 'x') + "\r\n";
+        while (socket->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0) < 4 * chunk.size())
+            socket->write(chunk);
+    };
+    QObject::connect(socket, &QIODevice::bytesWritten, exchange, refill);
+    if (tls)
+        QObject::connect(tls, &QSslSocket::encryptedBytesWritten, exchange, refill);
+    refill();
+}
+
+} // namespace
 
 HttpsServer::HttpsServer(QObject *parent)
     : QObject(parent)
-    , m_listener(new SslTcpServer(this))
+    , m_listener(new Listener(this))
 {
-    qRegisterMetaType<HttpRequest>();
-    connect(m_listener, &QTcpServer::newConnection, this, &HttpsServer::acceptConnections);
+    connect(m_listener, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_listener->nextPendingConnection()) {
+            if (m_openConnections >= maxConnections) {
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
+            serve(socket);
+        }
+    });
 }
 
 HttpsServer::~HttpsServer() = default;
 
 bool HttpsServer::listen(const QString &certificatePemPath, const QString &keyPemPath, quint16 port)
 {
+    auto *listener = static_cast<Listener *>(m_listener);
     m_errorString.clear();
-    if (m_listener->isListening()) {
-        m_errorString = QStringLiteral("already listening");
-        return false;
-    }
     if (certificatePemPath.isEmpty() != keyPemPath.isEmpty()) {
         m_errorString = QStringLiteral("a certificate needs its key and a key its certificate");
         return false;
     }
-
-    if (certificatePemPath.isEmpty()) {
-        m_listener->clearSslConfiguration();
-    } else {
-        if (!QSslSocket::supportsSsl()) {
-            m_errorString = QStringLiteral("TLS is not available: ") + QSslSocket::sslLibraryVersionString();
-            return false;
-        }
-        const QByteArray certificatePem = readFile(certificatePemPath, &m_errorString);
-        const QByteArray keyPem = readFile(keyPemPath, &m_errorString);
-        if (!m_errorString.isEmpty())
-            return false;
-        const QList<QSslCertificate> chain = QSslCertificate::fromData(certificatePem, QSsl::Pem);
-        if (chain.isEmpty() || chain.first().isNull()) {
-            m_errorString = QStringLiteral("no certificate in ") + certificatePemPath;
-            return false;
-        }
-        QSslKey key(keyPem, QSsl::Rsa, QSsl::Pem);
+    listener->usesTls = !certificatePemPath.isEmpty();
+    if (listener->usesTls) {
+        const QList<QSslCertificate> chain = QSslCertificate::fromData(readFile(certificatePemPath));
+        const QByteArray keyPem = readFile(keyPemPath);
+        QSslKey key(keyPem, QSsl::Rsa);
         if (key.isNull())
-            key = QSslKey(keyPem, QSsl::Ec, QSsl::Pem);
-        if (key.isNull()) {
-            m_errorString = QStringLiteral("no RSA or EC private key in ") + keyPemPath;
+            key = QSslKey(keyPem, QSsl::Ec);
+        if (chain.isEmpty() || key.isNull()) {
+            m_errorString
+                = QStringLiteral("no certificate in %1 or no key in %2").arg(certificatePemPath, keyPemPath);
             return false;
         }
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.setLocalCertificateChain(chain);
-        configuration.setPrivateKey(key);
-        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
-        configuration.setProtocol(QSsl::SecureProtocols);
-        m_listener->setSslConfiguration(configuration);
+        listener->tls = QSslConfiguration::defaultConfiguration();
+        listener->tls.setLocalCertificateChain(chain);
+        listener->tls.setPrivateKey(key);
+        listener->tls.setPeerVerifyMode(QSslSocket::VerifyNone);
     }
-
     if (!m_listener->listen(QHostAddress::LocalHost, port)) {
         m_errorString = m_listener->errorString();
         return false;
@@ -86,16 +148,6 @@ void HttpsServer::close()
     m_listener->close();
 }
 
-bool HttpsServer::isListening() const
-{
-    return m_listener->isListening();
-}
-
-bool HttpsServer::isHttps() const
-{
-    return m_listener->usesTls();
-}
-
 quint16 HttpsServer::port() const
 {
     return m_listener->serverPort();
@@ -103,42 +155,46 @@ quint16 HttpsServer::port() const
 
 QUrl HttpsServer::url(const QString &pathAndQuery) const
 {
-    const QString scheme = isHttps() ? QStringLiteral("https") : QStringLiteral("http");
-    QString rest = pathAndQuery;
-    if (!rest.startsWith(QLatin1Char('/')))
-        rest.prepend(QLatin1Char('/'));
-    return QUrl(scheme + QStringLiteral("://127.0.0.1:") + QString::number(port()) + rest);
+    const bool https = static_cast<const Listener *>(m_listener)->usesTls;
+    const QString slash = pathAndQuery.startsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/");
+    return QUrl((https ? QStringLiteral("https") : QStringLiteral("http")) + QStringLiteral("://127.0.0.1:")
+        + QString::number(port()) + slash + pathAndQuery);
 }
 
-void HttpsServer::setHandler(Handler handler)
+void HttpsServer::serve(QTcpSocket *socket)
 {
-    m_handler = std::move(handler);
-}
+    ++m_openConnections;
+    connect(socket, &QObject::destroyed, this, [this] { --m_openConnections; });
+    connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QAbstractSocket::errorOccurred, socket, &QObject::deleteLater);
 
-void HttpsServer::acceptConnections()
-{
-    while (m_listener->hasPendingConnections()) {
-        QTcpSocket *socket = m_listener->nextPendingConnection();
-        if (m_openConnections >= maxOpenConnections) {
+    auto *exchange = new Exchange(socket);
+    connect(&exchange->deadline, &QTimer::timeout, socket, [socket, exchange] {
+        if (exchange->answering)
             socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        auto *connection = new HttpConnection(
-            socket, [this](const HttpRequest &request) { return dispatch(request); }, m_requestTimeoutMsecs,
-            this);
-        ++m_openConnections;
-        connect(connection, &HttpConnection::finished, this, [this] { --m_openConnections; });
-    }
-}
+        else
+            answer(socket, exchange, HttpResponse::plainText(408, "Request Timeout\n"), true);
+    });
+    exchange->deadline.start(m_requestTimeoutMsecs);
 
-HttpResponse HttpsServer::dispatch(const HttpRequest &request)
-{
-    if (m_recording)
-        m_requests.append(request);
-    QPointer<HttpsServer> self(this);
-    emit requestReceived(request);
-    if (!self)
-        return HttpResponse::notFound();
-    return m_handler ? m_handler(request) : HttpResponse::notFound();
+    connect(socket, &QIODevice::readyRead, exchange, [this, socket, exchange] {
+        if (exchange->answering) {
+            socket->readAll(); // one request per connection; the rest is dropped
+            return;
+        }
+        exchange->received += socket->read(maxHeadBytes + maxBodyBytes + 1 - exchange->received.size());
+        HttpRequest request;
+        const int status = HttpRequest::parse(exchange->received, &request, maxHeadBytes, maxBodyBytes);
+        if (status == 0)
+            return;
+        exchange->received.clear();
+        if (status != 200) {
+            answer(socket, exchange, HttpResponse::plainText(status, "Refused\n"), true);
+            return;
+        }
+        if (m_recording)
+            m_requests.append(request);
+        answer(socket, exchange, m_handler ? m_handler(request) : HttpResponse::notFound(),
+            request.method != "HEAD");
+    });
 }

@@ -10,16 +10,18 @@
 
 #include <functional>
 
-class SslTcpServer;
+class QTcpServer;
+class QTcpSocket;
 
-// A small HTTP/1.1 server for tests and demos, bound to 127.0.0.1 only. With a
-// certificate and key it speaks HTTPS, otherwise plain HTTP. One request per
-// connection: each reply carries Content-Length and "Connection: close".
-// Runs on the thread that owns it, event driven; the handler is called there.
+// A small HTTP/1.1 server for tests and the demo portal, bound to 127.0.0.1
+// only: HTTPS with a certificate and key, plain HTTP without. One request per
+// connection, answered once, then closed. Runs on its owner's thread.
 //
-// Bounds: 64 KiB of request head (431), 1 MiB of body (413), malformed input
-// (400); a client that has not sent a whole request within requestTimeout() gets
-// 408 and is dropped, as is one that stops reading a reply for that long.
+// It faces whatever a client sends, so it keeps bounds: 64 KiB of head (431),
+// 1 MiB of body (413), malformed requests (400), at most maxConnections open at
+// once (more are closed at once), and a client that has not sent its whole
+// request within requestTimeout() gets 408, as one that stops reading a reply
+// for that long is dropped.
 class HttpsServer : public QObject
 {
     Q_OBJECT
@@ -27,50 +29,42 @@ class HttpsServer : public QObject
 public:
     using Handler = std::function<HttpResponse(const HttpRequest &)>;
 
-    static constexpr int defaultRequestTimeoutMsecs = 10000;
-    static constexpr int maxOpenConnections = 256;
+    static constexpr int maxHeadBytes = 64 * 1024;
+    static constexpr int maxBodyBytes = 1024 * 1024;
+    static constexpr int maxConnections = 256;
 
     explicit HttpsServer(QObject *parent = nullptr);
     ~HttpsServer() override;
 
-    // Both paths or neither. Port 0 picks a free port. False with errorString() set
-    // on unreadable PEM files or when the port cannot be bound.
+    // Both paths or neither. Port 0 picks a free port. False with errorString()
+    // set when a file holds no certificate or key or the port is taken.
     bool listen(const QString &certificatePemPath = {}, const QString &keyPemPath = {}, quint16 port = 0);
     void close();
-    bool isListening() const;
-    bool isHttps() const;
     quint16 port() const;
     // "https://127.0.0.1:PORT" (or http) followed by pathAndQuery.
     QUrl url(const QString &pathAndQuery = QStringLiteral("/")) const;
     QString errorString() const { return m_errorString; }
 
-    // An empty handler answers 404 to everything.
-    void setHandler(Handler handler);
-
+    // Without a handler every request gets 404.
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
     // Applies to connections accepted from now on.
     void setRequestTimeout(int msecs) { m_requestTimeoutMsecs = msecs; }
-    int requestTimeout() const { return m_requestTimeoutMsecs; }
 
-    // Every well-formed request since start or the last clearRequests(), oldest
-    // first. A long-running server turns recording off to keep its memory flat.
+    // Every well-formed request since start or clearRequests(), oldest first. A
+    // long-running server turns recording off to keep its memory flat.
     QVector<HttpRequest> requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }
     void setRecordingRequests(bool on) { m_recording = on; }
 
     int openConnections() const { return m_openConnections; }
 
-signals:
-    // Before the handler runs.
-    void requestReceived(const HttpRequest &request);
-
 private:
-    void acceptConnections();
-    HttpResponse dispatch(const HttpRequest &request);
+    void serve(QTcpSocket *socket);
 
-    SslTcpServer *m_listener;
+    QTcpServer *m_listener;
     Handler m_handler;
     QString m_errorString;
-    int m_requestTimeoutMsecs = defaultRequestTimeoutMsecs;
+    int m_requestTimeoutMsecs = 10000;
     QVector<HttpRequest> m_requests;
     bool m_recording = true;
     int m_openConnections = 0;

@@ -18,9 +18,10 @@
 #include <QRadialGradient>
 #include <QTextStream>
 
-#include <array>
 #include <cmath>
 #include <functional>
+
+#include <zlib.h>
 
 namespace {
 
@@ -329,24 +330,6 @@ QImage drawDesktopIcon()
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-quint32 crc32(const QByteArray &data)
-{
-    static const std::array<quint32, 256> table = [] {
-        std::array<quint32, 256> t {};
-        for (quint32 n = 0; n < 256; ++n) {
-            quint32 c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    quint32 crc = 0xffffffffu;
-    for (const char byte : data)
-        crc = table[(crc ^ quint8(byte)) & 0xff] ^ (crc >> 8);
-    return crc ^ 0xffffffffu;
-}
-
 void appendChunk(QByteArray &png, const char *type, const QByteArray &data)
 {
     QByteArray typed(type, 4);
@@ -354,7 +337,7 @@ void appendChunk(QByteArray &png, const char *type, const QByteArray &data)
     QDataStream out(&png, QIODevice::Append);
     out << quint32(data.size());
     out.writeRawData(typed.constData(), typed.size());
-    out << crc32(typed);
+    out << quint32(crc32(0, reinterpret_cast<const Bytef *>(typed.constData()), uInt(typed.size())));
 }
 
 // Qt writes no grey-with-alpha PNG (it would widen the picture to RGBA), so

@@ -1,0 +1,78 @@
+#include "PrivateFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#ifndef Q_OS_WIN
+namespace {
+
+void narrowDescriptor(int fd)
+{
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && (st.st_mode & 077))
+        ::fchmod(fd, st.st_mode & 0700);
+}
+
+} // namespace
+#endif
+
+void narrowToOwner(const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path)
+#else
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    // A link is never followed: its target is someone else's business.
+    if (::lstat(name.constData(), &st) == 0 && !S_ISLNK(st.st_mode) && (st.st_mode & 077))
+        ::chmod(name.constData(), st.st_mode & 0700);
+#endif
+}
+
+void makeOwnerOnlyDirectory(const QString &dir)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(dir)
+#else
+    const QString parent = QFileInfo(dir).absolutePath();
+    if (!QFileInfo::exists(parent))
+        QDir().mkpath(parent);
+    if (::mkdir(QFile::encodeName(dir).constData(), 0700) != 0 && errno == EEXIST)
+        narrowToOwner(dir);
+#endif
+}
+
+void makeOwnerOnlyFile(const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path)
+#else
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    else
+        narrowToOwner(path);
+#endif
+}
+
+int openOwnerOnlyForAppend(const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path)
+    return -1;
+#else
+    const int fd
+        = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        narrowDescriptor(fd);
+    return fd;
+#endif
+}

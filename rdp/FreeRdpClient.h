@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QProcess>
+
+// One running FreeRDP client. Its output (standard output and error merged) is
+// read as it comes and only a short tail is kept, so a chatty client costs no
+// memory. When the client ends by itself, one log line says how and, for a
+// failure, what it wrote last; when its owner goes first, the client is ended
+// and one line says so.
+class FreeRdpClient : public QProcess
+{
+    Q_OBJECT
+
+public:
+    // Bytes of output kept per client.
+    static constexpr int tailCapacity = 4096;
+    // Lines of that tail that go into the log line of a failure.
+    static constexpr int tailLines = 5;
+
+    explicit FreeRdpClient(QObject *parent = nullptr);
+    ~FreeRdpClient() override;
+
+    // Starts program with arguments; nobody will answer a prompt, so its
+    // standard input is closed at once.
+    void startClient(const QString &program, const QStringList &arguments);
+
+    // The last bytes the client wrote, at most tailCapacity.
+    QByteArray outputTail() const { return m_tail; }
+
+    // The log text for a client that ended by itself, from what it left behind.
+    static QString exitReport(
+        int exitCode, QProcess::ExitStatus status, qint64 runMilliseconds, const QByteArray &tail);
+
+private:
+    void readOutput();
+    void reportExit(int exitCode, QProcess::ExitStatus status);
+
+    QByteArray m_tail;
+    QElapsedTimer m_clock;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// Where the connection file is saved. It holds passwords, and the temporary
+// directory on Linux is shared by every account: the file goes into a folder
+// only this user can enter. On Windows the temporary directory is per-user
+// already and is used as it is.
+
+// The folder for tmp.rdp: "velmoclient" under runtimeDir when that is a private
+// folder of this user, else "velmoclient-<uid>" in tempDir; when that name is
+// taken by anything that is not this user's private folder (a planted file,
+// folder or link, which is never followed), a fresh folder with an unguessable
+// name in tempDir. Returns tempDir itself only when no folder can be made.
+QString privateDownloadFolder(const QString &tempDir, const QString &runtimeDir);
+
+// The same for this process's temporary directory and XDG_RUNTIME_DIR; the
+// folder found is kept for the process's lifetime while it stays private.
+QString privateDownloadFolder();
+
+// An earlier version left tmp.rdp readable by everybody in the shared temporary
+// directory: removed when this user owns it. Links and others' files stay.
+void removeStaleConnectionFile(const QString &tempDir);
+
+// Narrows the saved connection file to owner read and write.
+void makeOwnerOnly(const QString &filePath);

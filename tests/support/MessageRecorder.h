@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QMutex>
+#include <QMutexLocker>
+#include <QStringList>
+#include <QtGlobal>
+
+// Collects the process's Qt messages for as long as it lives, in place of the
+// handler installed before. Messages may come from any thread.
+class MessageRecorder
+{
+public:
+    MessageRecorder()
+    {
+        QMutexLocker lock(&mutex());
+        current() = this;
+        m_previous = qInstallMessageHandler(record);
+    }
+    ~MessageRecorder()
+    {
+        qInstallMessageHandler(m_previous);
+        QMutexLocker lock(&mutex());
+        current() = nullptr;
+    }
+    MessageRecorder(const MessageRecorder &) = delete;
+    MessageRecorder &operator=(const MessageRecorder &) = delete;
+
+    QStringList messages() const
+    {
+        QMutexLocker lock(&mutex());
+        return m_messages;
+    }
+    QtMsgType lastType() const
+    {
+        QMutexLocker lock(&mutex());
+        return m_lastType;
+    }
+    int count(const QString &containing) const { return messages().filter(containing).size(); }
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext &, const QString &message)
+    {
+        QMutexLocker lock(&mutex());
+        if (!current())
+            return;
+        current()->m_messages << message;
+        current()->m_lastType = type;
+    }
+    static QMutex &mutex()
+    {
+        static QMutex lock;
+        return lock;
+    }
+    static MessageRecorder *&current()
+    {
+        static MessageRecorder *recorder = nullptr;
+        return recorder;
+    }
+
+    QtMessageHandler m_previous = nullptr;
+    QStringList m_messages;
+    QtMsgType m_lastType = QtDebugMsg;
+};
