@@ -8,7 +8,8 @@
 #   connection files through the translation.
 #   RUNS=<n>          runs per program (default 7)
 #   BUILD_ROOT=<dir>  build tree location (default ./build)
-#   CLIENT=<program>  the FreeRDP client the launcher starts (default xfreerdp)
+#   CLIENT=<program>  the FreeRDP client the launcher starts (default: xfreerdp3
+#                     when installed, else xfreerdp, as the package's wrapper)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -95,7 +96,9 @@ portal=$portal_url
 
 # The launcher starts the client from its working folder.
 mkdir -p "$scratch/run" "$scratch/tmp"
-client="$(command -v "${CLIENT:-xfreerdp}")" || { echo "No ${CLIENT:-xfreerdp} found" >&2; exit 1; }
+default_client=xfreerdp
+if command -v xfreerdp3 >/dev/null; then default_client=xfreerdp3; fi
+client="$(command -v "${CLIENT:-$default_client}")" || { echo "No ${CLIENT:-$default_client} found" >&2; exit 1; }
 ln -s "$client" "$scratch/run/xfreerdp"
 export TMPDIR="$scratch/tmp"
 
