@@ -27,6 +27,11 @@ pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
+    # A FreeRDP 3 client that is killed leaves its clipboard's file system
+    # mounted in its temporary folder.
+    awk -v dir="$scratch/" 'index($2, dir) == 1 {print $2}' /proc/mounts | while read -r mount; do
+        umount -l "$mount" 2>/dev/null || fusermount -u "$mount" 2>/dev/null || true
+    done
     rm -rf "$scratch"
 }
 trap cleanup EXIT
