@@ -1,40 +1,15 @@
 #include "ConfigStore.h"
 #include "MainWindow.h"
-#include "MessageBox.h"
 #include "PortalModuleLoader.h"
 #include "QProgressIndicator.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/MessageRecorder.h"
 #include "support/PortalServer.h"
 #include "support/TestHome.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
-
-namespace {
-
-struct Message
-{
-    QtMsgType type;
-    QString text;
-};
-
-QList<Message> messages;
-
-void recordMessage(QtMsgType type, const QMessageLogContext &, const QString &text)
-{
-    messages.append({type, text});
-}
-
-int count(QtMsgType type, const QString &part = QString())
-{
-    int found = 0;
-    for (const Message &message : qAsConst(messages))
-        if (message.type == type && message.text.contains(part))
-            ++found;
-    return found;
-}
-
-} // namespace
 
 // A portal module that cannot be used: the server says yes, the window stays
 // at the login form, and the log says why, once.
@@ -51,7 +26,6 @@ private slots:
 private:
     PortalServer server;
     QTemporaryDir scratch;
-    int boxes = 0;
 };
 
 void TestPortalModule::initTestCase()
@@ -61,12 +35,10 @@ void TestPortalModule::initTestCase()
     QFile text(scratch.filePath(QStringLiteral("libvelmo_portalview.so")));
     QVERIFY(text.open(QIODevice::WriteOnly));
     QVERIFY(text.write("not a library\n") > 0);
-    MessageBox::setRecorder([this](const QString &, const QString &) { ++boxes; });
 }
 
 void TestPortalModule::cleanupTestCase()
 {
-    MessageBox::setRecorder({});
     PortalModuleLoader::setLocationForTesting(QString());
 }
 
@@ -93,9 +65,8 @@ void TestPortalModule::unusableModule()
     writeSetting(QStringLiteral("serviceIP"), server.address());
     PortalModuleLoader::setLocationForTesting(module);
     server.clearRequests();
-    boxes = 0;
-    messages.clear();
-    qInstallMessageHandler(recordMessage);
+    MessageBoxRecorder boxes;
+    QScopedPointer<MessageRecorder> log(new MessageRecorder);
 
     MainWindow window;
     window.show();
@@ -105,15 +76,15 @@ void TestPortalModule::unusableModule()
     // Each positive answer is logged (its body) before the portal would be built.
     for (int press = 1; press <= 2; ++press) {
         QTest::mouseClick(loginButton, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(count(QtDebugMsg, QStringLiteral("isMe")), press, 20000);
-        QCOMPARE(count(QtCriticalMsg), 1);
-        QCOMPARE(count(QtCriticalMsg, reason), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(log->count(QtDebugMsg, QStringLiteral("isMe")), press, 20000);
+        QCOMPARE(log->count(QtCriticalMsg, QString()), 1);
+        QCOMPARE(log->count(QtCriticalMsg, reason), 1);
         QCOMPARE(window.centralWidget()->objectName(), QStringLiteral("loginWidget"));
         QVERIFY(!window.findChild<QProgressIndicator *>());
         QVERIFY(loginButton->isVisible());
-        QCOMPARE(boxes, 0);
+        QVERIFY(boxes.isEmpty());
     }
-    qInstallMessageHandler(nullptr);
+    log.reset();
 
     // The form still answers.
     auto *userEdit = window.findChild<QLineEdit *>(QStringLiteral("userEdit"));

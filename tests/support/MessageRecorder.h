@@ -36,6 +36,15 @@ public:
         return m_lastType;
     }
     int count(const QString &containing) const { return messages().filter(containing).size(); }
+    int count(QtMsgType type, const QString &containing) const
+    {
+        QMutexLocker lock(&mutex());
+        int found = 0;
+        for (int i = 0; i < m_messages.size(); ++i)
+            if (m_types.at(i) == type && m_messages.at(i).contains(containing))
+                ++found;
+        return found;
+    }
 
 private:
     static void record(QtMsgType type, const QMessageLogContext &, const QString &message)
@@ -44,6 +53,7 @@ private:
         if (!current())
             return;
         current()->m_messages << message;
+        current()->m_types << type;
         current()->m_lastType = type;
     }
     static QMutex &mutex()
@@ -59,5 +69,6 @@ private:
 
     QtMessageHandler m_previous = nullptr;
     QStringList m_messages;
+    QList<QtMsgType> m_types;
     QtMsgType m_lastType = QtDebugMsg;
 };
