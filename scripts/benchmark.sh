@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# Measures start-up, login to portal, translation and memory against their
-# floors, side by side in one run, and prints medians and ratios.
+# Measures the launcher against its floors, side by side in one run, and
+# prints medians, ratios and the goal beside each figure:
+#   start-up to the login window, warm and cold file cache;
+#   peak memory at the login form and with the portal open;
+#   login press to the portal's first page load;
+#   click on a desktop link to the first remote frame on screen;
+#   connection files through the translation.
 #   RUNS=<n>          runs per program (default 7)
 #   BUILD_ROOT=<dir>  build tree location (default ./build)
+#   CLIENT=<program>  the FreeRDP client the launcher starts (default: xfreerdp3
+#                     when installed, else xfreerdp, as the package's wrapper)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -13,22 +20,51 @@ bench="$build/tools/bench"
 "$here/scripts/install-deps.sh"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" --target VelmoClient demo-portal bench-startup bench-floor-window \
-    bench-portal bench-translation
+    bench-floor-login bench-portal bench-portal-floor bench-desktop bench-frame-watch bench-translation
 
 scratch="$(mktemp -d)"
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
+    # A FreeRDP 3 client that is killed leaves its clipboard's file system
+    # mounted in its temporary folder.
+    awk -v dir="$scratch/" 'index($2, dir) == 1 {print $2}' /proc/mounts | while read -r mount; do
+        umount -l "$mount" 2>/dev/null || fusermount -u "$mount" 2>/dev/null || true
+    done
     rm -rf "$scratch"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 # shellcheck source=background.sh
 source "$here/scripts/background.sh"
 
+# start_display <width>x<height>: an Xvfb of its own, in display_name. It runs
+# with -noreset: an X server resets when its last client leaves, which clears
+# the wallpaper and refuses connections for a moment, and the remote desktop's
+# server opens and closes the display while it starts. Whatever uses the
+# display waits until it answers.
+start_display() {
+    local numberfile
+    numberfile="$(mktemp "$scratch/display.XXXXXX")"
+    Xvfb -displayfd 3 -noreset -screen 0 "$1x24" -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do
+        [ -s "$numberfile" ] && xdpyinfo -display ":$(cat "$numberfile")" >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    xdpyinfo -display ":$(cat "$numberfile" 2>/dev/null)" >/dev/null 2>&1 \
+        || { echo "Xvfb did not start" >&2; exit 1; }
+    display_name=":$(cat "$numberfile")"
+}
+
+port_is_free() {
+    ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
 if [ -z "${DISPLAY:-}" ]; then
-    start_xvfb "$scratch" 1366x768
-    export DISPLAY=$xvfb_display
+    start_display 1366x768
+    export DISPLAY=$display_name
     echo "No display found: measuring under Xvfb on $DISPLAY"
 fi
 if [ "$(id -u)" -eq 0 ]; then
@@ -37,61 +73,215 @@ fi
 export XDG_RUNTIME_DIR="$scratch/runtime"
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 
+# The remote desktop: a display as large as the local one, so that the
+# client's full-screen window shows it pixel for pixel, with the wave picture
+# as its wallpaper, shared by FreeRDP's shadow server on loopback.
+size="$(xdpyinfo | sed -n 's/^ *dimensions: *\([0-9]*x[0-9]*\) .*/\1/p')"
+start_display "$size"
+remote_display=$display_name
+DISPLAY="$remote_display" display -window root "$here/resources/background-oem.png" >/dev/null 2>&1 || true
+rdp_port=13389
+while ! port_is_free "$rdp_port"; do rdp_port=$((rdp_port + 1)); done
+DISPLAY="$remote_display" freerdp-shadow-cli "/port:$rdp_port" /bind-address:127.0.0.1 -auth \
+    >"$scratch/rdp-server.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do
+    port_is_free "$rdp_port" || break
+    sleep 0.1
+done
+if port_is_free "$rdp_port"; then
+    echo "The RDP server did not come up; its log:" >&2
+    cat "$scratch/rdp-server.log" >&2
+    exit 1
+fi
+
 start_demo_portal "$build/tools/demo-portal/demo-portal" "$scratch/portal.log" \
-    --cert "$here/tests/data/test-cert.pem" --key "$here/tests/data/test-key.pem"
+    --cert "$here/tests/data/test-cert.pem" --key "$here/tests/data/test-key.pem" --rdp-port "$rdp_port"
 portal=$portal_url
+
+# The launcher starts the client from its working folder.
+mkdir -p "$scratch/run" "$scratch/tmp"
+default_client=xfreerdp
+if command -v xfreerdp3 >/dev/null; then default_client=xfreerdp3; fi
+client="$(command -v "${CLIENT:-$default_client}")" || { echo "No ${CLIENT:-$default_client} found" >&2; exit 1; }
+ln -s "$client" "$scratch/run/xfreerdp"
+export TMPDIR="$scratch/tmp"
 
 # field <name> <line>: the value of name=value in a result line.
 field() { sed -n "s/.*\\b$1=\\([^ ]*\\).*/\\1/p" <<<"$2"; }
 median() { sort -n | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
 
 declare -A samples
-record() { samples[$1]+="$2"$'\n'; }
+record() {
+    if [ -n "$2" ]; then samples[$1]+="$2"$'\n'; fi
+}
+# measure <key> <command...>: one run; its result line, or nothing on failure.
+# Runs in a command substitution, so failures are counted in a file.
+measure() {
+    local key=$1 line
+    shift
+    if ! line="$("$@" 2>>"$scratch/$key.err")"; then
+        echo "$key" >>"$scratch/failures"
+        echo "  $key failed; its messages: $(tail -n 2 "$scratch/$key.err" | tr '\n' ' ')" >&2
+        line=""
+    fi
+    printf '%s' "$line"
+}
 
+# The floor must look like the launcher's login form, or it is no floor.
+shot() {
+    "$@" >/dev/null 2>&1 &
+    local pid=$!
+    pids+=("$pid")
+    local window
+    # Mapped first, then a moment to paint.
+    window="$(timeout 20 xdotool search --sync --onlyvisible --name '^VelmoClient_V2\.1$' 2>/dev/null | head -1)"
+    sleep 0.5
+    [ -n "$window" ] && import -window "$window" "$scratch/shot-$(basename "$1").png" 2>/dev/null
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+}
+XDG_CONFIG_HOME="$scratch/cfg-shot" shot "$build/VelmoClient"
+shot "$bench/bench-floor-login"
+differing="$(compare -metric AE -fuzz 10% "$scratch/shot-VelmoClient.png" "$scratch/shot-bench-floor-login.png" \
+    null: 2>&1 || true)"
+if [ "$differing" != 0 ]; then
+    echo "Warning: the login-form floor no longer looks like the launcher's login form ($differing pixels" \
+        "differ): bring tools/bench/bench-floor-login.cpp up to date." >&2
+fi
+webengine_in_floor="$(ldd "$bench/bench-floor-login" | grep -ci webengine || true)"
+webengine_in_launcher="$(ldd "$build/VelmoClient" | grep -ci webengine || true)"
+
+# One function per program; each records its figures under its key, or
+# nothing when keep is "no" (the warm-up pass).
+keep=yes
+keep() { if [ "$keep" = yes ]; then record "$@"; fi; }
+startup_window() { # <warm|cold> [--cold]
+    local line
+    line="$(measure "startup_window_$1" "$bench/bench-startup" "${@:2}" "$bench/bench-floor-window")"
+    keep "startup_window_$1" "$(field map_ms "$line")"
+    if [ "$1" = warm ]; then keep rss_window "$(field peak_kib "$line")"; fi
+}
+startup_floor() {
+    local line
+    line="$(measure "startup_floor_$1" "$bench/bench-startup" "${@:2}" "$bench/bench-floor-login")"
+    keep "startup_floor_$1" "$(field map_ms "$line")"
+    if [ "$1" = warm ]; then keep rss_floor "$(field peak_kib "$line")"; fi
+}
+startup_launcher() {
+    local line
+    # A fresh settings folder: a first start, as on a new thin client.
+    line="$(XDG_CONFIG_HOME="$(mktemp -d "$scratch/cfg.XXXXXX")" measure "startup_$1" \
+        "$bench/bench-startup" "${@:2}" "$build/VelmoClient")"
+    keep "startup_$1" "$(field map_ms "$line")"
+    if [ "$1" = warm ]; then
+        keep rss_login "$(field peak_kib "$line")"
+        keep helpers_login "$(field helpers "$line")"
+    else
+        cold_method="$(sed -n 's/.*cold=\([a-z_]*\).*/\1/p' <<<"$line")"
+    fi
+}
+portal_floor() {
+    local line
+    line="$(measure portal_floor "$bench/bench-portal-floor" "$portal")"
+    keep portal_floor "$(field ms "$line")"
+}
+portal_launcher() {
+    local line
+    line="$(XDG_CONFIG_HOME="$(mktemp -d "$scratch/cfg.XXXXXX")" measure portal "$bench/bench-portal" "$portal")"
+    keep portal "$(field ms "$line")"
+    keep rss_portal "$(field peak_kib "$line")"
+    keep rss_portal_helpers "$(field helpers_kib "$line")"
+    keep portal_helpers "$(field helpers "$line")"
+}
+desktop_floor() {
+    local line
+    line="$(cd "$scratch/run" && measure desktop_floor "$bench/bench-desktop" floor "$portal" "$remote_display")"
+    keep desktop_floor "$(field ms "$line")"
+}
+desktop_launcher() {
+    local line
+    line="$(cd "$scratch/run" && XDG_CONFIG_HOME="$(mktemp -d "$scratch/cfg.XXXXXX")" \
+        measure desktop "$bench/bench-desktop" launcher "$portal" "$remote_display")"
+    keep desktop "$(field ms "$line")"
+}
+
+load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
+# Every program once, unrecorded, so that no figure pays for a first start
+# of a program the run before it did not use.
+echo "Warming up..."
+keep=no
+startup_window warm; startup_floor warm; startup_launcher warm
+portal_floor; portal_launcher; desktop_floor; desktop_launcher
+keep=yes
+
+# Warm figures first, cold ones after: emptying the file cache between them
+# would make whichever warm program came next partly cold. The floor and the
+# launcher take turns at going first.
 echo "Measuring $runs runs of each, interleaved..."
+cold_method=""
 for run in $(seq "$runs"); do
-    line="$("$bench/bench-startup" "$bench/bench-floor-window" 2>/dev/null)"
-    record startup_floor "$(field map_ms "$line")"
-    record rss_floor "$(field peak_kib "$line")"
-
-    cfg="$scratch/cfg-$run"
-    line="$(XDG_CONFIG_HOME="$cfg" "$bench/bench-startup" "$build/VelmoClient" 2>/dev/null)"
-    record startup "$(field map_ms "$line")"
-    record rss_login "$(field peak_kib "$line")"
-    record helpers_login "$(field helpers "$line")"
-
-    line="$("$bench/bench-portal" floor "$portal" 2>/dev/null)"
-    record portal_floor "$(field ms "$line")"
-
-    line="$(XDG_CONFIG_HOME="$cfg" "$bench/bench-portal" launcher "$portal" 2>/dev/null)"
-    record portal "$(field ms "$line")"
-    record rss_portal "$(field peak_kib "$line")"
-    record rss_portal_helpers "$(field helpers_kib "$line")"
-
-    line="$(XDG_CONFIG_HOME="$cfg" "$bench/bench-portal" launcher-warm "$portal" 2>/dev/null)"
-    record portal_warm "$(field ms "$line")"
+    # Two desktop pairs per run: the shadow server now and then holds a
+    # connection's start for about a second, on either side, at random.
+    if [ $((run % 2)) -eq 1 ]; then
+        startup_window warm; startup_floor warm; startup_launcher warm
+        portal_floor; portal_launcher; desktop_floor; desktop_launcher; desktop_launcher; desktop_floor
+    else
+        startup_launcher warm; startup_floor warm; startup_window warm
+        portal_launcher; portal_floor; desktop_launcher; desktop_floor; desktop_floor; desktop_launcher
+    fi
+    printf '  warm run %s of %s done\n' "$run" "$runs"
 done
+for run in $(seq "$runs"); do
+    if [ $((run % 2)) -eq 1 ]; then
+        startup_window cold --cold; startup_floor cold --cold; startup_launcher cold --cold
+    else
+        startup_launcher cold --cold; startup_floor cold --cold; startup_window cold --cold
+    fi
+    printf '  cold run %s of %s done\n' "$run" "$runs"
+done
+load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
+failures=0
+if [ -f "$scratch/failures" ]; then failures="$(wc -l <"$scratch/failures")"; fi
 
-m() { printf '%s' "${samples[$1]}" | sed '/^$/d' | median; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
-
-startup="$(m startup)"; startup_floor="$(m startup_floor)"
-portal_ms="$(m portal)"; portal_floor="$(m portal_floor)"; portal_warm="$(m portal_warm)"
+m() { printf '%s' "${samples[$1]:-}" | sed '/^$/d' | median; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (a == "" || b == "" || b == 0) print "n/a"; else printf "%.2f", a / b}'; }
+mib() { awk -v k="$1" 'BEGIN {if (k == "") print "n/a"; else printf "%.1f", k / 1024}'; }
+# verdict <value> <limit>: met when value <= limit.
+verdict() { awk -v a="$1" -v b="$2" 'BEGIN {if (a == "" || b == "" || a == "n/a") print "no figure"; else if (a + 0 <= b + 0) print "met"; else print "missed"}'; }
 
 echo
-echo "Machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(. /etc/os-release; echo "$PRETTY_NAME"), Qt $(qmake -query QT_VERSION 2>/dev/null || echo 5.15), display $DISPLAY"
-echo "Medians of $runs runs:"
-printf '  start-up to login window mapped: %s ms, floor %s ms, ratio %s (goal 1.25)\n' \
-    "$startup" "$startup_floor" "$(ratio "$startup" "$startup_floor")"
+echo "Machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(. /etc/os-release; echo "$PRETTY_NAME"), Qt $(qmake -query QT_VERSION 2>/dev/null || echo 5.15), display $DISPLAY ($size)"
+echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); load average before $load_before, after $load_after"
+echo "Client: $client ($(dpkg-query -W -f '${Package} ${Version}' "$(dpkg -S "$(readlink -f "$client")" 2>/dev/null | cut -d: -f1 | head -1)" 2>/dev/null || echo unknown))"
+echo "Cold start: file cache emptied by ${cold_method:-nothing (no cold run succeeded)}"
+echo "Login-form floor: $differing pixels of 636 x 331 differ from the launcher's login form (10 % fuzz);" \
+    "web-engine libraries linked: floor $webengine_in_floor, launcher $webengine_in_launcher"
+echo "Medians of $runs runs, $((2 * runs)) for the desktop (failed runs: $failures):"
+for temperature in warm cold; do
+    s="$(m "startup_$temperature")"; f="$(m "startup_floor_$temperature")"; w="$(m "startup_window_$temperature")"
+    r="$(ratio "$s" "$f")"
+    printf '  start-up to login window mapped, %s: %s ms; login-form floor %s ms, ratio %s (goal <= 1.15: %s); empty window %s ms, ratio %s\n' \
+        "$temperature" "$s" "$f" "$r" "$(verdict "$r" 1.15)" "$w" "$(ratio "$s" "$w")"
+done
 printf '  web-engine helpers while the login form is alone: %s\n' "$(m helpers_login)"
-printf '  login press to first portal loadFinished: %s ms, floor %s ms, ratio %s (goal 1.15)\n' \
-    "$portal_ms" "$portal_floor" "$(ratio "$portal_ms" "$portal_floor")"
-printf '  same with the web engine warmed after the window is shown: %s ms, ratio %s\n' \
-    "$portal_warm" "$(ratio "$portal_warm" "$portal_floor")"
-printf '  peak resident memory: login form %s MiB (floor window %s MiB), portal open %s MiB + web-engine helpers %s MiB\n' \
-    "$(awk -v k="$(m rss_login)" 'BEGIN {printf "%.1f", k/1024}')" \
-    "$(awk -v k="$(m rss_floor)" 'BEGIN {printf "%.1f", k/1024}')" \
-    "$(awk -v k="$(m rss_portal)" 'BEGIN {printf "%.1f", k/1024}')" \
-    "$(awk -v k="$(m rss_portal_helpers)" 'BEGIN {printf "%.1f", k/1024}')"
+r="$(ratio "$(m rss_login)" "$(m rss_floor)")"
+printf '  peak resident memory at the login form: %s MiB; login-form floor %s MiB, ratio %s (goal <= 1.10: %s); empty window %s MiB\n' \
+    "$(mib "$(m rss_login)")" "$(mib "$(m rss_floor)")" "$r" "$(verdict "$r" 1.10)" "$(mib "$(m rss_window)")"
+printf '  peak resident memory with the portal open: %s MiB, plus %s MiB in %s web-engine helpers\n' \
+    "$(mib "$(m rss_portal)")" "$(mib "$(m rss_portal_helpers)")" "$(m portal_helpers)"
+p="$(m portal)"; pf="$(m portal_floor)"; r="$(ratio "$p" "$pf")"
+printf '  login press to first portal load: %s ms; bare view %s ms, ratio %s (goal <= 1.05: %s)\n' \
+    "$p" "$pf" "$r" "$(verdict "$r" 1.05)"
+d="$(m desktop)"; df="$(m desktop_floor)"
+printf '  desktop link click to first remote frame: %s ms; client started directly %s ms, difference %s ms, ratio %s (goal <= floor + 100 ms: %s)\n' \
+    "$d" "$df" "$(awk -v a="$d" -v b="$df" 'BEGIN {if (a == "" || b == "") print "n/a"; else print a - b}')" \
+    "$(ratio "$d" "$df")" "$(verdict "$d" "$(awk -v b="$df" 'BEGIN {print b + 100}')")"
+echo "Every sample, sorted (ms; memory in KiB):"
+for key in startup_warm startup_floor_warm startup_window_warm startup_cold startup_floor_cold startup_window_cold \
+    rss_login rss_floor rss_window rss_portal rss_portal_helpers portal portal_floor desktop desktop_floor; do
+    printf '  %-20s %s\n' "$key" "$(printf '%s' "${samples[$key]:-}" | sed '/^$/d' | sort -n | tr '\n' ' ')"
+done
 mkdir -p "$scratch/rdp"
 "$bench/bench-translation" "$scratch/rdp" | sed 's/^/  translation /'
+[ "$failures" -eq 0 ]

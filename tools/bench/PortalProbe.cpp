@@ -1,0 +1,26 @@
+#include "PortalProbe.h"
+
+#include "BenchLoop.h"
+#include "QProgressIndicator.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+namespace PortalProbe {
+
+const QString user = QStringLiteral("bench");
+const QString password = QStringLiteral("bench-pw");
+
+bool waitForFirstLoad(QWidget *window, int timeoutMs)
+{
+    // The indicator exists only from the positive identity check to the first
+    // load, a span of hundreds of milliseconds: a 1 ms look-out finds it.
+    QPointer<QProgressIndicator> indicator;
+    if (!BenchLoop::runUntilTrue(
+            [&] { return (indicator = window->findChild<QProgressIndicator *>()) != nullptr; }, 1, timeoutMs))
+        return false;
+    return BenchLoop::runUntil(indicator.data(), &QObject::destroyed, timeoutMs);
+}
+
+} // namespace PortalProbe
