@@ -14,6 +14,17 @@ jobs="$(nproc)"
 "$here/scripts/install-deps.sh"
 
 started=$SECONDS
+echo "== product-only configure: the launcher, its module and their libraries, nothing else"
+cmake -S "$here" -B "$build_root/product" -G Ninja -DVELMO_BUILD_TESTS=OFF -DVELMO_BUILD_TOOLS=OFF >/dev/null
+linked="$(ninja -C "$build_root/product" -t targets all | sed -n -E 's/^([^ ]+): CXX_[A-Z_]*LINKER.*/\1/p' | sort | tr '\n' ' ')"
+expected="VelmoClient app/libvelmo_app.a libvelmo_portalview.so portal/libvelmo_portal.a rdp/libvelmo_rdp.a rdp/libvelmo_rdpcore.a ui/libvelmo_ui.a "
+if [ "$linked" != "$expected" ]; then
+    echo "product-only configure links: $linked"
+    echo "expected:                     $expected"
+    exit 1
+fi
+echo "$linked"
+
 echo "== normal build"
 cmake -S "$here" -B "$build_root/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build_root/release" -j"$jobs"
