@@ -1,6 +1,7 @@
 #include "ConfigStore.h"
 #include "LogWriter.h"
 #include "support/OtherAccount.h"
+#include "support/TestFiles.h"
 #include "support/TestHome.h"
 
 #include <QDir>
@@ -12,15 +13,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// -1 for a missing entry.
-int modeOf(const QString &path)
-{
-    struct stat st;
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return -1;
-    return int(st.st_mode & 07777);
-}
 
 uid_t ownerOf(const QString &path)
 {

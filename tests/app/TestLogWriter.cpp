@@ -1,4 +1,5 @@
 #include "LogWriter.h"
+#include "support/TestFiles.h"
 #include "support/TestHome.h"
 
 #include <QFile>
@@ -10,18 +11,6 @@
 #include <vector>
 
 #include <sys/stat.h>
-
-namespace {
-
-int modeOf(const QString &path)
-{
-    struct stat st;
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return -1;
-    return int(st.st_mode & 07777);
-}
-
-} // namespace
 
 class TestLogWriter : public QObject
 {

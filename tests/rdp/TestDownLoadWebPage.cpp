@@ -6,6 +6,7 @@
 #include "support/MessageRecorder.h"
 #include "support/OtherAccount.h"
 #include "support/PortalServer.h"
+#include "support/TestFiles.h"
 #include "support/TestHome.h"
 
 #include <QDirIterator>
@@ -18,18 +19,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-mode_t modeOf(const QString &path)
-{
-    struct stat st;
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return 07777;
-    return st.st_mode & 07777;
-}
-
-} // namespace
 
 class TestDownLoadWebPage : public QObject
 {
@@ -209,8 +198,8 @@ void TestDownLoadWebPage::downloadIsPrivate()
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
     const QString path = page->downloadedFilePath();
-    QCOMPARE(modeOf(privateDir), mode_t(0700));
-    QCOMPARE(modeOf(path), mode_t(0600));
+    QCOMPARE(modeOf(privateDir), 0700);
+    QCOMPARE(modeOf(path), 0600);
     if (!OtherAccount::available())
         QSKIP("only root can look through another account's eyes");
     // Everything on the way is open, as /tmp is: only the launcher's own modes protect the file.
@@ -262,7 +251,7 @@ void TestDownLoadWebPage::plantedNamesDoNotBlock()
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
     const QString path = fake->calls().first().first();
     QVERIFY2(path.startsWith(named + QLatin1Char('-')), qPrintable(path));
-    QCOMPARE(modeOf(QFileInfo(path).absolutePath()), mode_t(0700));
+    QCOMPARE(modeOf(QFileInfo(path).absolutePath()), 0700);
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), server.connectionFile);
@@ -305,8 +294,8 @@ void TestDownLoadWebPage::failingClientReasonInTheLog()
     QVERIFY2(text.contains(QStringLiteral("\"%1\" \"tmp.rdp\"").arg(privateDir)), qPrintable(text));
     QVERIFY(!text.contains(QLatin1String("Hunter2")));
     QVERIFY(!text.contains(QLatin1String("Top$ecret")));
-    QCOMPARE(modeOf(logPath), mode_t(0600));
-    QCOMPARE(modeOf(home->appConfigDir()), mode_t(0700));
+    QCOMPARE(modeOf(logPath), 0600);
+    QCOMPARE(modeOf(home->appConfigDir()), 0700);
     if (!OtherAccount::available())
         QSKIP("only root can look through another account's eyes");
     const auto walkable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner

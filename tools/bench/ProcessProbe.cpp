@@ -1,5 +1,9 @@
 #include "ProcessProbe.h"
 
+#include <cstdio>
+
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -82,6 +86,14 @@ int webEngineHelpers(pid_t pid, long *residentSumKiB)
     if (residentSumKiB)
         *residentSumKiB = sum;
     return count;
+}
+
+void printPortalFigures(long long ms)
+{
+    long helpersKiB = 0;
+    const int helpers = webEngineHelpers(getpid(), &helpersKiB);
+    std::printf("ms=%lld peak_kib=%ld helpers=%d helpers_kib=%ld\n", ms, peakResidentKiB(getpid()), helpers,
+        helpersKiB);
 }
 
 } // namespace ProcessProbe

@@ -14,4 +14,7 @@ long residentKiB(pid_t pid);
 // Descendants of pid whose command name starts with QtWebEngineProc.
 int webEngineHelpers(pid_t pid, long *residentSumKiB = nullptr);
 
+// Prints "ms=<ms> peak_kib=<KiB> helpers=<n> helpers_kib=<KiB>" for this process.
+void printPortalFigures(long long ms);
+
 } // namespace ProcessProbe

@@ -80,9 +80,6 @@ int main(int argc, char *argv[])
 
     // Let the page settle so the memory figures include the loaded portal.
     BenchLoop::idle(1000);
-    long helpersKiB = 0;
-    const int helpers = ProcessProbe::webEngineHelpers(getpid(), &helpersKiB);
-    std::printf("ms=%lld peak_kib=%ld helpers=%d helpers_kib=%ld\n", static_cast<long long>(ms),
-        ProcessProbe::peakResidentKiB(getpid()), helpers, helpersKiB);
+    ProcessProbe::printPortalFigures(ms);
     return 0;
 }
