@@ -1,16 +1,15 @@
 #include "LogWriter.h"
 #include "MainWindow.h"
+#include "SharedGlContext.h"
 #include "Startup.h"
 
 #include <QApplication>
 #include <QLocale>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
-    // The web engine comes later, from the portal module; it can share the
-    // GPU's contexts only when asked for before the application exists.
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
     QApplication app(argc, argv);
     const QLocale locale;
     applyLanguageDefault(locale);
@@ -18,5 +17,7 @@ int main(int argc, char *argv[])
 
     MainWindow window;
     window.show();
+    // The GL stack loads once the window is up, not before it.
+    QTimer::singleShot(0, &window, &prepareSharedGlContext);
     return app.exec();
 }

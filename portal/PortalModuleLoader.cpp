@@ -1,6 +1,7 @@
 #include "PortalModuleLoader.h"
 
 #include "PortalModule.h"
+#include "SharedGlContext.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -59,6 +60,8 @@ PortalModule *PortalModuleLoader::module()
         return instance.get();
     tried = true;
 
+    // The web engine looks for the shared context as soon as it is loaded.
+    prepareSharedGlContext();
     const QStringList candidates = locations();
     for (const QString &path : candidates) {
         if (!QFileInfo::exists(path))

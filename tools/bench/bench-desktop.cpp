@@ -25,6 +25,7 @@
 #include "PortalProbe.h"
 #include "PrivateDownloadFolder.h"
 #include "RdpTranslation.h"
+#include "SharedGlContext.h"
 #include "Startup.h"
 
 #include <QApplication>
@@ -168,6 +169,7 @@ int runLauncher(const QString &portal, const QString &remoteDisplay, const QStri
     writeSetting(QStringLiteral("serviceIP"), portal);
     MainWindow window;
     window.show();
+    QTimer::singleShot(0, &window, &prepareSharedGlContext);
     window.findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(PortalProbe::user);
     window.findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(PortalProbe::password);
     window.findChild<QPushButton *>(QStringLiteral("loginButton"))->click();
@@ -246,7 +248,6 @@ int main(int argc, char *argv[])
 {
     // The launcher's own start, step for step.
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
     QApplication app(argc, argv);
     PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     QStringList args = app.arguments();

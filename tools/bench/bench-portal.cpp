@@ -15,6 +15,7 @@
 #include "PortalModuleLoader.h"
 #include "PortalProbe.h"
 #include "ProcessProbe.h"
+#include "SharedGlContext.h"
 #include "Startup.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -46,7 +48,6 @@ int main(int argc, char *argv[])
 {
     // The launcher's own start, step for step.
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
     QApplication app(argc, argv);
     PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     const bool trace = argc == 3 && qstrcmp(argv[2], "--trace") == 0;
@@ -62,6 +63,7 @@ int main(int argc, char *argv[])
 
     MainWindow window;
     window.show();
+    QTimer::singleShot(0, &window, &prepareSharedGlContext);
     window.findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(PortalProbe::user);
     window.findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(PortalProbe::password);
     // The time a user takes to type.
