@@ -2,15 +2,26 @@
 
 #include "BenchLoop.h"
 #include "QProgressIndicator.h"
+#include "SharedGlContext.h"
 
+#include <QLineEdit>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 namespace PortalProbe {
 
 const QString user = QStringLiteral("bench");
 const QString password = QStringLiteral("bench-pw");
+
+void showWithCredentials(QWidget *window)
+{
+    window->show();
+    QTimer::singleShot(0, window, &prepareSharedGlContext);
+    window->findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(user);
+    window->findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(password);
+}
 
 bool waitForFirstLoad(QWidget *window, int timeoutMs)
 {

@@ -11,6 +11,10 @@ namespace PortalProbe {
 extern const QString user;
 extern const QString password;
 
+// Shows the launcher's window as main.cpp does (the shared GL context comes
+// once it is up) and types the benchmark's user and password into the form.
+void showWithCredentials(QWidget *window);
+
 // Runs the event loop until the window's busy indicator has come and gone
 // again, which is the window's own sign of the portal's first page load;
 // false after timeoutMs.

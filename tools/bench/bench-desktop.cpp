@@ -25,13 +25,11 @@
 #include "PortalProbe.h"
 #include "PrivateDownloadFolder.h"
 #include "RdpTranslation.h"
-#include "SharedGlContext.h"
 #include "Startup.h"
 
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QLineEdit>
 #include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -168,10 +166,7 @@ int runLauncher(const QString &portal, const QString &remoteDisplay, const QStri
 {
     writeSetting(QStringLiteral("serviceIP"), portal);
     MainWindow window;
-    window.show();
-    QTimer::singleShot(0, &window, &prepareSharedGlContext);
-    window.findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(PortalProbe::user);
-    window.findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(PortalProbe::password);
+    PortalProbe::showWithCredentials(&window);
     window.findChild<QPushButton *>(QStringLiteral("loginButton"))->click();
     if (!PortalProbe::waitForFirstLoad(&window, 60000)) {
         std::fprintf(stderr, "bench-desktop: the portal did not load\n");

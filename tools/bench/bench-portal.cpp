@@ -15,15 +15,12 @@
 #include "PortalModuleLoader.h"
 #include "PortalProbe.h"
 #include "ProcessProbe.h"
-#include "SharedGlContext.h"
 #include "Startup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QTimer>
 
 #include <unistd.h>
 
@@ -62,10 +59,7 @@ int main(int argc, char *argv[])
     writeSetting(QStringLiteral("serviceIP"), portal);
 
     MainWindow window;
-    window.show();
-    QTimer::singleShot(0, &window, &prepareSharedGlContext);
-    window.findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(PortalProbe::user);
-    window.findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(PortalProbe::password);
+    PortalProbe::showWithCredentials(&window);
     // The time a user takes to type.
     BenchLoop::idle(1000);
 
