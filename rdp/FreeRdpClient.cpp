@@ -24,7 +24,7 @@ QString cleanLine(const QByteArray &bytes)
 } // namespace
 
 FreeRdpClient::FreeRdpClient(QObject *parent)
-    : QProcess(parent)
+    : CleanProcess(parent)
 {
     setProcessChannelMode(QProcess::MergedChannels);
     connect(this, &QProcess::readyReadStandardOutput, this, &FreeRdpClient::readOutput);

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #include <signal.h>
 
 // A working directory holding the fake FreeRDP client under the name the
@@ -42,11 +44,35 @@ public:
         return result;
     }
 
+    // The descriptors each process found open at its start, one text per
+    // process ("0 1 2"); kind is "call" for clients, "version" for version questions.
+    QStringList descriptors(const QString &kind) const
+    {
+        QStringList result;
+        const QStringList files = QDir(m_records).entryList({kind + QStringLiteral("-*.fds")}, QDir::Files);
+        for (const QString &name : files) {
+            QFile file(m_records + QLatin1Char('/') + name);
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            QList<int> open;
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (!line.isEmpty())
+                    open << line.toInt();
+            std::sort(open.begin(), open.end());
+            QStringList numbers;
+            for (int fd : qAsConst(open))
+                numbers << QString::number(fd);
+            result << numbers.join(QLatin1Char(' '));
+        }
+        return result;
+    }
+
     // Forgets the recorded calls (of clients that have ended).
     void clearCalls() const
     {
         QDir records(m_records);
-        for (const QString &name : records.entryList({QStringLiteral("call-*.txt")}, QDir::Files))
+        for (const QString &name :
+            records.entryList({QStringLiteral("call-*.txt"), QStringLiteral("*.fds")}, QDir::Files))
             records.remove(name);
     }
 
@@ -63,11 +89,14 @@ public:
         const QStringList files = QDir(m_records).entryList({QStringLiteral("call-*.txt")}, QDir::Files);
         for (const QString &name : files) {
             const pid_t pid = name.mid(5, name.size() - 9).toInt();
-            if (pid > 0 && ::kill(pid, 0) == 0 && !isZombie(pid))
+            if (pid > 0 && !hasEnded(pid))
                 ++alive;
         }
         return alive;
     }
+
+    // True once the process has exited, reaped or not.
+    static bool hasEnded(pid_t pid) { return ::kill(pid, 0) != 0 || isZombie(pid); }
 
 private:
     static bool isZombie(pid_t pid)
