@@ -36,6 +36,10 @@ FreeRdpClient::~FreeRdpClient()
 {
     if (state() == QProcess::NotRunning)
         return;
+    // A client that has just ended on its own, before Qt got round to saying
+    // so, is reported as such: its exit code and last words are the reason.
+    if (waitForFinished(0))
+        return;
     // The owner goes (portal left, window closed): the client goes with it.
     blockSignals(true);
     qDebug().noquote() << QStringLiteral("FreeRDP client ended by the launcher after %1 s")
