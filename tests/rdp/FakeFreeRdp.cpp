@@ -1,8 +1,8 @@
 // Stands in for the FreeRDP client in tests: records the arguments it was
 // started with, one per line, in $FAKE_FREERDP_RECORD_DIR/call-<pid>.txt, then
 // stays alive (as a real session would) until it is killed or a minute passes.
-// It also lists the descriptors it was started with, one per line, in
-// call-<pid>.fds (version-<pid>.fds when asked for its version) beside them.
+// It also lists the descriptors it was started with ("0 1 2") in call-<pid>.fds
+// (version-<pid>.fds when asked for its version) beside them.
 // Other behaviour, chosen by the environment:
 //   --version as the only argument: prints $FAKE_FREERDP_VERSION (or a FreeRDP 2
 //     line) and exits 0, recording no call; with FAKE_FREERDP_VERSION_GATE set,
@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -39,17 +40,21 @@ void tidyUp(int)
 }
 
 // The descriptors open now, as the process got them.
+// The descriptors open now, as the process got them: "0 1 2".
 std::string openDescriptors()
 {
-    std::string list;
     DIR *dir = ::opendir("/proc/self/fd");
     if (!dir)
-        return "unreadable\n";
+        return "unreadable";
+    std::set<int> open;
     while (const dirent *entry = ::readdir(dir)) {
         if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != ::dirfd(dir))
-            list += std::string(entry->d_name) + '\n';
+            open.insert(std::atoi(entry->d_name));
     }
     ::closedir(dir);
+    std::string list;
+    for (int fd : open)
+        list += (list.empty() ? "" : " ") + std::to_string(fd);
     return list;
 }
 

@@ -5,8 +5,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <algorithm>
-
 #include <signal.h>
 
 // A working directory holding the fake FreeRDP client under the name the
@@ -44,25 +42,16 @@ public:
         return result;
     }
 
-    // The descriptors each process found open at its start, one text per
-    // process ("0 1 2"); kind is "call" for clients, "version" for version questions.
+    // The descriptors each process found open at its start ("0 1 2"), one
+    // text per process; kind is "call" for clients, "version" for version questions.
     QStringList descriptors(const QString &kind) const
     {
         QStringList result;
         const QStringList files = QDir(m_records).entryList({kind + QStringLiteral("-*.fds")}, QDir::Files);
         for (const QString &name : files) {
             QFile file(m_records + QLatin1Char('/') + name);
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            QList<int> open;
-            for (const QByteArray &line : file.readAll().split('\n'))
-                if (!line.isEmpty())
-                    open << line.toInt();
-            std::sort(open.begin(), open.end());
-            QStringList numbers;
-            for (int fd : qAsConst(open))
-                numbers << QString::number(fd);
-            result << numbers.join(QLatin1Char(' '));
+            if (file.open(QIODevice::ReadOnly))
+                result << QString::fromLatin1(file.readAll());
         }
         return result;
     }
