@@ -7,6 +7,9 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QTextStream>
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+#include <QTextCodec>
+#endif
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
@@ -99,6 +102,13 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &, const QString
 #endif
         if (opened) {
             QTextStream stream(&file);
+            // The locale's encoding (the ANSI code page on Windows), as the
+            // log's readers expect; not left to the stream's default.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+            stream.setEncoding(QStringConverter::System);
+#else
+            stream.setCodec(QTextCodec::codecForLocale());
+#endif
             stream << line << "\r\n";
             stream.flush();
             file.close();

@@ -74,5 +74,8 @@ void DownLoadWebPage::launchFreeRdp()
     // In the file system's own encoding: a temporary folder under a Chinese user
     // name must still be readable.
     convertRdpFile(QFile::encodeName(rdpFilePath), arguments);
-    FreeRdpLauncher::start(arguments, this, clientProbe->dialect());
+    // A file handed out while the portal still loads waits for the probe:
+    // the options differ between FreeRDP 2 and 3.
+    clientProbe->whenDone(this,
+        [this, arguments](FreeRdpDialect dialect) { FreeRdpLauncher::start(arguments, this, dialect); });
 }

@@ -24,7 +24,7 @@ QString cleanLine(const QByteArray &bytes)
 } // namespace
 
 FreeRdpClient::FreeRdpClient(QObject *parent)
-    : QProcess(parent)
+    : CleanProcess(parent)
 {
     setProcessChannelMode(QProcess::MergedChannels);
     connect(this, &QProcess::readyReadStandardOutput, this, &FreeRdpClient::readOutput);
@@ -35,6 +35,10 @@ FreeRdpClient::FreeRdpClient(QObject *parent)
 FreeRdpClient::~FreeRdpClient()
 {
     if (state() == QProcess::NotRunning)
+        return;
+    // A client that has just ended on its own, before Qt got round to saying
+    // so, is reported as such: its exit code and last words are the reason.
+    if (waitForFinished(0))
         return;
     // The owner goes (portal left, window closed): the client goes with it.
     blockSignals(true);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CleanProcess.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -8,8 +10,8 @@
 // read as it comes and only a short tail is kept, so a chatty client costs no
 // memory. When the client ends by itself, one log line says how and, for a
 // failure, what it wrote last; when its owner goes first, the client is ended
-// and one line says so.
-class FreeRdpClient : public QProcess
+// and one line says so (one that had in fact ended already gets its own line).
+class FreeRdpClient : public CleanProcess
 {
     Q_OBJECT
 

@@ -1,5 +1,7 @@
 #include "FreeRdpProbe.h"
 
+#include "CleanProcess.h"
+
 #include <QDebug>
 #include <QFileInfo>
 #include <QProcess>
@@ -46,7 +48,7 @@ FreeRdpProbe::FreeRdpProbe(const QString &program, QObject *parent)
         return;
     }
 
-    m_process = new QProcess(this);
+    m_process = new CleanProcess(this);
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     connect(m_process, &QProcess::readyReadStandardOutput, this, [this] {
         const QByteArray chunk = m_process->readAllStandardOutput();
@@ -73,6 +75,16 @@ FreeRdpProbe::FreeRdpProbe(const QString &program, QObject *parent)
 FreeRdpProbe::~FreeRdpProbe()
 {
     stopProcess();
+}
+
+void FreeRdpProbe::whenDone(QObject *context, std::function<void(FreeRdpDialect)> action)
+{
+    if (m_done) {
+        action(m_dialect);
+        return;
+    }
+    qDebug().noquote() << QStringLiteral("FreeRDP client %1: start waits for its version").arg(m_program);
+    connect(this, &FreeRdpProbe::done, context, std::move(action));
 }
 
 void FreeRdpProbe::finish(FreeRdpDialect dialect, const QString &how)

@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QProcess;
 class QTimer;
 
@@ -23,6 +25,11 @@ public:
 
     FreeRdpDialect dialect() const { return m_dialect; }
     bool isDone() const { return m_done; }
+
+    // Runs action with the answer: at once when it is in, else when it comes
+    // (timeoutMilliseconds after the start at the latest), unless context is
+    // gone by then.
+    void whenDone(QObject *context, std::function<void(FreeRdpDialect)> action);
 
 signals:
     void done(FreeRdpDialect dialect);

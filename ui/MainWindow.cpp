@@ -237,6 +237,10 @@ void MainWindow::on_Login()
     request.setSslConfiguration(tls);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setUrl(QUrl(identityCheckUrl(address), QUrl::TolerantMode));
+    // The answer must come from the address asked: a 3xx is a refusal, not a
+    // way to another server's yes. HTTP/1.1 only, as the portal servers speak.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     connect(manager, &QNetworkAccessManager::finished, this, &MainWindow::ResponseUrl);
     manager->get(request);
 

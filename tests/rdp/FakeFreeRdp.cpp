@@ -1,9 +1,12 @@
 // Stands in for the FreeRDP client in tests: records the arguments it was
 // started with, one per line, in $FAKE_FREERDP_RECORD_DIR/call-<pid>.txt, then
 // stays alive (as a real session would) until it is killed or a minute passes.
+// It also lists the descriptors it was started with ("0 1 2") in call-<pid>.fds
+// (version-<pid>.fds when asked for its version) beside them.
 // Other behaviour, chosen by the environment:
 //   --version as the only argument: prints $FAKE_FREERDP_VERSION (or a FreeRDP 2
-//     line) and exits 0, recording nothing;
+//     line) and exits 0, recording no call; with FAKE_FREERDP_VERSION_GATE set,
+//     only once that file exists (a minute at most);
 //   FAKE_FREERDP_OUTPUT: written to standard error after the record;
 //   FAKE_FREERDP_FLOOD_MIB: that many MiB of lines written to standard output;
 //   FAKE_FREERDP_READ_STDIN: reads standard input to its end, then exits 5;
@@ -15,9 +18,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -34,11 +39,52 @@ void tidyUp(int)
     ::_exit(0);
 }
 
+// The descriptors open now, as the process got them.
+// The descriptors open now, as the process got them: "0 1 2".
+std::string openDescriptors()
+{
+    DIR *dir = ::opendir("/proc/self/fd");
+    if (!dir)
+        return "unreadable";
+    std::set<int> open;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != ::dirfd(dir))
+            open.insert(std::atoi(entry->d_name));
+    }
+    ::closedir(dir);
+    std::string list;
+    for (int fd : open)
+        list += (list.empty() ? "" : " ") + std::to_string(fd);
+    return list;
+}
+
+void recordDescriptors(const char *dir, const char *kind, const std::string &list)
+{
+    const std::string path = std::string(dir) + '/' + kind + '-' + std::to_string(getpid()) + ".fds";
+    {
+        std::ofstream record(path + ".part", std::ios::binary);
+        record << list;
+    }
+    std::rename((path + ".part").c_str(), path.c_str());
+}
+
+bool exists(const char *path)
+{
+    return ::access(path, F_OK) == 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    const std::string descriptors = openDescriptors();
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        if (const char *dir = std::getenv("FAKE_FREERDP_RECORD_DIR"))
+            recordDescriptors(dir, "version", descriptors);
+        if (const char *gate = std::getenv("FAKE_FREERDP_VERSION_GATE")) {
+            for (int i = 0; i < 3000 && !exists(gate); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         const char *version = std::getenv("FAKE_FREERDP_VERSION");
         std::printf("%s\n", version ? version : "This is FreeRDP version 2.11.2 (fake)");
         return 0;
@@ -46,6 +92,7 @@ int main(int argc, char *argv[])
     const char *dir = std::getenv("FAKE_FREERDP_RECORD_DIR");
     if (!dir)
         return 2;
+    recordDescriptors(dir, "call", descriptors);
     const std::string path = std::string(dir) + "/call-" + std::to_string(getpid()) + ".txt";
     {
         std::ofstream record(path + ".part", std::ios::binary);

@@ -17,6 +17,7 @@
 #include <QWebEngineView>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +39,9 @@ private slots:
     void plantedNamesDoNotBlock();
     void failingClientReasonInTheLog();
     void freeRdp3ClientGetsItsDialect();
+    void fileBeforeTheVersionAnswer_data();
+    void fileBeforeTheVersionAnswer();
+    void startedProcessesHoldOnlyStandardChannels();
     void nextDownloadReplacesTheFile();
     void clientsEndWithThePage();
     void cancelledDownloadStartsNothing();
@@ -98,7 +102,8 @@ void TestDownLoadWebPage::openPage()
 void TestDownLoadWebPage::cleanup()
 {
     qInstallMessageHandler(nullptr);
-    for (const char *name : {"FAKE_FREERDP_OUTPUT", "FAKE_FREERDP_EXIT", "FAKE_FREERDP_VERSION"})
+    for (const char *name :
+        {"FAKE_FREERDP_OUTPUT", "FAKE_FREERDP_EXIT", "FAKE_FREERDP_VERSION", "FAKE_FREERDP_VERSION_GATE"})
         qunsetenv(name);
     qputenv("TMPDIR", QFile::encodeName(home->tempDir()));
     delete view;
@@ -335,6 +340,78 @@ void TestDownLoadWebPage::freeRdp3ClientGetsItsDialect()
         QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};
     QCOMPARE(fake->calls().first(), expected);
     QCOMPARE(page->findChildren<QProcess *>().size(), 1);
+}
+
+void TestDownLoadWebPage::fileBeforeTheVersionAnswer_data()
+{
+    QTest::addColumn<bool>("answers");
+    QTest::addColumn<QStringList>("options"); // after the file path
+    QTest::addRow("late FreeRDP 3 answer")
+        << true
+        << QStringList {"/p:", "/multimon", "/f", "/sound:latency:200", "-window-drag",
+               "/cache:bitmap:off,glyph:off,offscreen:off", "/rfx", "/cert:ignore", "/printer"};
+    QTest::addRow("no answer: FreeRDP 2 after the limit")
+        << false
+        << QStringList {"/multimon", "/f", "/sound:latency:200", "-window-drag", "-offscreen-cache",
+               "-glyph-cache", "-bitmap-cache", "/rfx", "/cert:ignore", "/printer"};
+}
+
+void TestDownLoadWebPage::fileBeforeTheVersionAnswer()
+{
+    QFETCH(bool, answers);
+    QFETCH(QStringList, options);
+    // FreeRDP 3 under the plain name, answering only when the test lets it.
+    const QString gate = fake->workDir() + QStringLiteral("/version-gate");
+    QFile::remove(gate);
+    qputenv("FAKE_FREERDP_VERSION", "This is FreeRDP version 3.10.3 (n/a)");
+    qputenv("FAKE_FREERDP_VERSION_GATE", QFile::encodeName(gate));
+    closePage();
+    fake->clearCalls();
+    openPage();
+    QTRY_COMPARE(fake->descriptors(QStringLiteral("version")).size(), 1);
+    QPointer<QWebEngineDownloadItem> item;
+    connect(page->profile(), &QWebEngineProfile::downloadRequested, this,
+        [&item](QWebEngineDownloadItem *requested) { item = requested; });
+    MessageRecorder recorder;
+    clickDesktopLink();
+    QTRY_VERIFY_WITH_TIMEOUT(item && item->isFinished(), 20000);
+    disconnect(page->profile(), &QWebEngineProfile::downloadRequested, this, nullptr);
+    // The file is in while the question is still out: no client yet (a start
+    // is logged as it happens).
+    QVERIFY(!page->findChild<FreeRdpProbe *>()->isDone());
+    QCOMPARE(recorder.count(QStringLiteral("/xfreerdp\"")), 0);
+    if (answers) {
+        QFile open(gate);
+        QVERIFY(open.open(QIODevice::WriteOnly));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    QCOMPARE(fake->calls().first(), QStringList {privateDir + QStringLiteral("/tmp.rdp")} + options);
+    // Without an answer the probe gave up first, and only then the client started.
+    QCOMPARE(recorder.count(QStringLiteral("(no version in time)")), answers ? 0 : 1);
+    QCOMPARE(recorder.count(QStringLiteral("/xfreerdp\"")), 1);
+}
+
+void TestDownLoadWebPage::startedProcessesHoldOnlyStandardChannels()
+{
+    // The web engine runs in this process and holds descriptors any child
+    // would inherit unless told otherwise.
+    int inheritable = 0;
+    for (const QFileInfo &entry :
+        QDir(QStringLiteral("/proc/self/fd"))
+            .entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        const int fd = entry.fileName().toInt();
+        const int flags = ::fcntl(fd, F_GETFD);
+        inheritable += fd > 2 && flags >= 0 && !(flags & FD_CLOEXEC);
+    }
+    QVERIFY2(inheritable > 0, "nothing here a child could inherit: the check below would prove nothing");
+    closePage();
+    fake->clearCalls();
+    openPage();
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    const QStringList standard {QStringLiteral("0 1 2")};
+    QCOMPARE(fake->descriptors(QStringLiteral("call")), standard);
+    QTRY_COMPARE(fake->descriptors(QStringLiteral("version")), standard);
 }
 
 void TestDownLoadWebPage::nextDownloadReplacesTheFile()

@@ -6,6 +6,7 @@
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QtTest>
 
@@ -61,6 +62,8 @@ private slots:
     void runningClientWritesNothingMore();
     void endedByTheLauncher_data();
     void endedByTheLauncher();
+    void endedJustBeforeItsOwner_data();
+    void endedJustBeforeItsOwner();
     void floodKeepsOnlyATail();
     void promptGetsNoAnswer();
     void probe_data();
@@ -359,6 +362,48 @@ void TestFreeRdpLaunch::endedByTheLauncher()
         recorder->messages().first().startsWith(QLatin1String("FreeRDP client ended by the launcher after ")),
         qPrintable(recorder->messages().first()));
     QVERIFY(!recorder->messages().first().contains(QLatin1String("output")));
+}
+
+void TestFreeRdpLaunch::endedJustBeforeItsOwner_data()
+{
+    QTest::addColumn<QByteArray>("exitCode"); // empty: killed from outside
+    QTest::addColumn<QString>("line");
+    QTest::addRow("exit code") << QByteArray("4") << "FreeRDP client ended with exit code 4 after ";
+    QTest::addRow("signal") << QByteArray() << "FreeRDP client ended by signal 9 after ";
+}
+
+void TestFreeRdpLaunch::endedJustBeforeItsOwner()
+{
+    QFETCH(QByteArray, exitCode);
+    QFETCH(QString, line);
+    QVERIFY(fake->install(QStringLiteral("xfreerdp")));
+    const QString path = fake->workDir() + QStringLiteral("/tmp.rdp");
+    QVERIFY(writeFile(path, exampleFile));
+    qputenv("FAKE_FREERDP_OUTPUT", "logon failed /p:Hunter2\n");
+    if (!exitCode.isEmpty())
+        qputenv("FAKE_FREERDP_EXIT", exitCode);
+    auto *owner = new QObject;
+    auto *client = qobject_cast<FreeRdpClient *>(FreeRdpLauncher::start(translated(path), owner));
+    QVERIFY(client);
+    QVERIFY(client->waitForStarted());
+    const pid_t pid = pid_t(client->processId());
+    if (exitCode.isEmpty()) {
+        QTRY_VERIFY(client->outputTail().contains("logon failed"));
+        QCOMPARE(::kill(pid, SIGKILL), 0);
+    }
+    // The client ends while the event loop does not run: Qt has not told anyone.
+    const QDeadlineTimer deadline(10000);
+    while (!FakeClient::hasEnded(pid) && !deadline.hasExpired())
+        ::usleep(10000);
+    QVERIFY(FakeClient::hasEnded(pid));
+    QCOMPARE(client->state(), QProcess::Running);
+    recorder.reset();
+    recorder.reset(new MessageRecorder);
+    delete owner;
+    const QStringList messages = recorder->messages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages.first().startsWith(line), qPrintable(messages.first()));
+    QVERIFY2(messages.first().endsWith(QLatin1String(": logon failed /p:***")), qPrintable(messages.first()));
 }
 
 namespace {

@@ -42,11 +42,26 @@ public:
         return result;
     }
 
+    // The descriptors each process found open at its start ("0 1 2"), one
+    // text per process; kind is "call" for clients, "version" for version questions.
+    QStringList descriptors(const QString &kind) const
+    {
+        QStringList result;
+        const QStringList files = QDir(m_records).entryList({kind + QStringLiteral("-*.fds")}, QDir::Files);
+        for (const QString &name : files) {
+            QFile file(m_records + QLatin1Char('/') + name);
+            if (file.open(QIODevice::ReadOnly))
+                result << QString::fromLatin1(file.readAll());
+        }
+        return result;
+    }
+
     // Forgets the recorded calls (of clients that have ended).
     void clearCalls() const
     {
         QDir records(m_records);
-        for (const QString &name : records.entryList({QStringLiteral("call-*.txt")}, QDir::Files))
+        for (const QString &name :
+            records.entryList({QStringLiteral("call-*.txt"), QStringLiteral("*.fds")}, QDir::Files))
             records.remove(name);
     }
 
@@ -63,11 +78,14 @@ public:
         const QStringList files = QDir(m_records).entryList({QStringLiteral("call-*.txt")}, QDir::Files);
         for (const QString &name : files) {
             const pid_t pid = name.mid(5, name.size() - 9).toInt();
-            if (pid > 0 && ::kill(pid, 0) == 0 && !isZombie(pid))
+            if (pid > 0 && !hasEnded(pid))
                 ++alive;
         }
         return alive;
     }
+
+    // True once the process has exited, reaped or not.
+    static bool hasEnded(pid_t pid) { return ::kill(pid, 0) != 0 || isZombie(pid); }
 
 private:
     static bool isZombie(pid_t pid)

@@ -76,6 +76,8 @@ private slots:
     void emptyAddressMessage_data();
     void emptyAddressMessage();
     void autoLogonRunsInConstructor();
+    void redirectIsARefusal_data();
+    void redirectIsARefusal();
     void configOpensDialogWithoutBlocking();
     void keysThatLogIn_data();
     void keysThatLogIn();
@@ -336,6 +338,36 @@ void TestMainWindow::autoLogonRunsInConstructor()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().text, QStringLiteral("服务器地址不能为空"));
     QCOMPARE(readSetting(QStringLiteral("user"), QStringLiteral("x")), QString());
+}
+
+void TestMainWindow::redirectIsARefusal_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addRow("302") << 302;
+    QTest::addRow("308") << 308;
+}
+
+void TestMainWindow::redirectIsARefusal()
+{
+    QFETCH(int, status);
+    // A yes from another server does not count for the address asked.
+    PortalServer elsewhere;
+    QVERIFY(elsewhere.start());
+    HttpsServer asked;
+    asked.setHandler([&elsewhere, status](const HttpRequest &) {
+        HttpResponse moved(status, "<html><body>moved</body></html>", "text/html");
+        moved.setHeader("Location", elsewhere.url(identityPath).toEncoded());
+        return moved;
+    });
+    QVERIFY(asked.listen(
+        QStringLiteral(TEST_DATA_DIR "/test-cert.pem"), QStringLiteral(TEST_DATA_DIR "/test-key.pem")));
+    writeSetting(QStringLiteral("serviceIP"), asked.url(QStringLiteral("/")).toString());
+    makeWindow();
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 20000);
+    QCOMPARE(boxes.first().text, QStringLiteral("请检查服务器地址"));
+    QCOMPARE(asked.requests().size(), 1);
+    QCOMPARE(elsewhere.requests().size(), 0);
 }
 
 void TestMainWindow::configOpensDialogWithoutBlocking()
