@@ -36,6 +36,11 @@ public:
     // The first page never finishes loading (a picture on it never comes) and
     // leaves for the exit address while it loads.
     bool exitBeforeLoaded = false;
+    // The sign-in address answers with this page instead of the portal's.
+    QByteArray signInPage;
+    // Requests for this path ("/" is the sign-in address) have their
+    // connection closed without an answer.
+    QString dropPath;
     // The connection file never ends: the download streams filler until
     // someone cancels it.
     bool endlessDownload = false;
@@ -80,6 +85,10 @@ private:
         }
         if (request.path == QLatin1String("/held.png"))
             return HttpResponse::hold();
+        if (request.path == dropPath)
+            return HttpResponse::drop();
+        if (!signInPage.isNull() && request.path == QLatin1String("/"))
+            return HttpResponse::html(200, signInPage);
         if (exitBeforeLoaded && request.path == QLatin1String("/"))
             return HttpResponse::html(200,
                 "<html><body><img src='/held.png'>"
