@@ -36,11 +36,10 @@ public:
     // The first page never finishes loading (a picture on it never comes) and
     // leaves for the exit address while it loads.
     bool exitBeforeLoaded = false;
-    // The sign-in address answers with this page instead of the portal's.
+    // The sign-in address answers with this page instead of the portal's, or
+    // (dropSignIn) closes the connection without an answer.
     QByteArray signInPage;
-    // Requests for this path ("/" is the sign-in address) have their
-    // connection closed without an answer.
-    QString dropPath;
+    bool dropSignIn = false;
     // The connection file never ends: the download streams filler until
     // someone cancels it.
     bool endlessDownload = false;
@@ -85,7 +84,7 @@ private:
         }
         if (request.path == QLatin1String("/held.png"))
             return HttpResponse::hold();
-        if (request.path == dropPath)
+        if (dropSignIn && request.path == QLatin1String("/"))
             return HttpResponse::drop();
         if (!signInPage.isNull() && request.path == QLatin1String("/"))
             return HttpResponse::html(200, signInPage);
