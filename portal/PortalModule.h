@@ -15,8 +15,9 @@ class PortalModule
 public:
     virtual ~PortalModule() = default;
 
-    // A browser view owned by parent. Its signal loadFinished(bool) reports
-    // the end of every page load.
+    // A browser view owned by parent. Its signals loadStarted() and
+    // loadFinished(bool ok) report the start and the end of every page load;
+    // ok is false for a load that failed or was aborted.
     virtual QWidget *createView(QWidget *parent) = 0;
 
     // The portal page, owned by parent. It saves every download as the
@@ -33,13 +34,16 @@ public:
 
     virtual void load(QWidget *view, const QUrl &url) = 0;
 
+    // The address the view shows or failed to load, after redirects.
+    virtual QUrl url(QWidget *view) = 0;
+
     // Stops a page that is about to go from answering the profile's downloads.
     virtual void detachPage(QObject *page) = 0;
 };
 
 // Changes with every change of the class above; a module built for another
 // version returns no interface.
-constexpr int portalModuleVersion = 1;
+constexpr int portalModuleVersion = 2;
 
 // extern "C" PortalModule *velmoCreatePortalModule(int version): a new
 // interface owned by the caller, or null when version is not the module's.

@@ -38,6 +38,16 @@ void WebPortalModule::load(QWidget *view, const QUrl &url)
         webView->load(url);
 }
 
+QUrl WebPortalModule::url(QWidget *view)
+{
+    auto *webView = qobject_cast<QWebEngineView *>(view);
+    if (!webView)
+        return QUrl();
+    // A load that fails before anything arrives may leave the view without one.
+    const QUrl shown = webView->url();
+    return shown.isEmpty() ? webView->page()->requestedUrl() : shown;
+}
+
 void WebPortalModule::detachPage(QObject *page)
 {
     if (auto *webPage = qobject_cast<QWebEnginePage *>(page))

@@ -12,5 +12,6 @@ public:
     void setPage(QWidget *view, QObject *page) override;
     void setAcceptLanguage(QObject *page, const QString &languages) override;
     void load(QWidget *view, const QUrl &url) override;
+    QUrl url(QWidget *view) override;
     void detachPage(QObject *page) override;
 };

@@ -40,6 +40,10 @@
         <translation>Please check server address</translation>
     </message>
     <message>
+        <source>门户页面未能打开，请检查服务器地址后重试</source>
+        <translation>The portal did not open. Check the server address and try again.</translation>
+    </message>
+    <message>
         <source>显示模式</source>
         <translation>Display Mode</translation>
     </message>

@@ -4,6 +4,7 @@
 #include "ConfigStore.h"
 #include "ControlData.h"
 #include "EnterRepeatFilter.h"
+#include "FirstLoadWatch.h"
 #include "IdentityCheck.h"
 #include "MessageBox.h"
 #include "PortalModule.h"
@@ -15,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
@@ -57,8 +59,14 @@ MainWindow::MainWindow(QWidget *parent)
     connect(userEdit, &QLineEdit::returnPressed, loginButton, &QPushButton::click);
     connect(passwordEdit, &QLineEdit::returnPressed, loginButton, &QPushButton::click);
 
-    if (isFlagSet(readSetting(QStringLiteral("autologin"), QString())))
-        on_Login();
+    if (isFlagSet(readSetting(QStringLiteral("autologin"), QString()))) {
+        // Shift at start is the way back to a form that the automatic logon
+        // would cover again at every start; the stored choice stays.
+        if (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier)
+            qInfo() << "Automatic logon skipped: Shift held at start";
+        else
+            on_Login();
+    }
 }
 
 MainWindow::~MainWindow()
@@ -291,6 +299,14 @@ void MainWindow::initWebView()
     portalView->setContextMenuPolicy(Qt::CustomContextMenu);
     // By signature: the view's class is known to the module only.
     connect(portalView, SIGNAL(loadFinished(bool)), this, SLOT(finishedWeb()));
+    auto *firstLoad = new FirstLoadWatch(portalView);
+    connect(portalView, SIGNAL(loadStarted()), firstLoad, SLOT(loadStarted()));
+    connect(portalView, SIGNAL(loadFinished(bool)), firstLoad, SLOT(loadFinished(bool)));
+    connect(firstLoad, &FirstLoadWatch::failed, this, [this, view = portalView] {
+        // A view already replaced or left has nothing to say any more.
+        if (view == portalView)
+            portalNotOpened();
+    });
     module->setAcceptLanguage(
         portalPage, englishSelected() ? QStringLiteral("en-US,en,*") : QStringLiteral("zh-CN,zh,*"));
 
@@ -390,6 +406,16 @@ void MainWindow::doExit()
     // the form and swallow every click.
     removeBusyLayer();
     setLoginFormReachable(true);
+}
+
+void MainWindow::portalNotOpened()
+{
+    // The query holds the password.
+    const QUrl failed = portalModule.module()->url(portalView);
+    qWarning().noquote() << "Portal page did not load:"
+                         << failed.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
+    doExit();
+    MessageBox::about(tr("错误"), tr("门户页面未能打开，请检查服务器地址后重试"));
 }
 
 void MainWindow::setLoginFormReachable(bool reachable)

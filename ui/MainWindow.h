@@ -45,6 +45,8 @@ private:
     void loadPortalPage(ControlData &controlData);
     QString getSerialId();
     void removeBusyLayer();
+    // The first page did not load: back to the form, and say so.
+    void portalNotOpened();
     // Keyboard focus at start and on return: the first field still to fill.
     void focusLoginEntry();
     // Takes the form out of the keyboard's reach while the portal covers it.

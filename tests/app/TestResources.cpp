@@ -37,6 +37,8 @@ const CatalogueEntry catalogue[] = {
     {"error title", "MainWindow", u8"错误", "Error"},
     {"empty address", "MainWindow", u8"服务器地址不能为空", "Server address can't be empty"},
     {"check address", "MainWindow", u8"请检查服务器地址", "Please check server address"},
+    {"portal not opened", "MainWindow", u8"门户页面未能打开\uff0c请检查服务器地址后重试",
+        "The portal did not open. Check the server address and try again."},
     {"display mode", "MainWindow", u8"显示模式", "Display Mode"},
     {"extended", "MainWindow", u8"扩展模式", "Extended"},
     {"clone", "MainWindow", u8"复制模式", "Clone"},

@@ -1,4 +1,5 @@
 #include "ConfigStore.h"
+#include "FirstLoadWatch.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
 #include "PortalModuleLoader.h"
@@ -52,6 +53,10 @@ private slots:
     void refusals();
     void exitBringsLoginBack();
     void exitBeforeFirstPageFinished();
+    void portalNotOpened_data();
+    void portalNotOpened();
+    void signInPageMovesOn_data();
+    void signInPageMovesOn();
     void twoQuickPresses();
     void passwordNeverLogged();
     void oddCredentials_data();
@@ -105,6 +110,8 @@ void TestPortal::init()
     server.identityReply = QByteArrayLiteral("{\"isMe\":true}");
     server.holdIdentity = false;
     server.exitBeforeLoaded = false;
+    server.signInPage = QByteArray();
+    server.dropSignIn = false;
     boxes.clear();
 }
 
@@ -310,6 +317,93 @@ void TestPortal::exitBeforeFirstPageFinished()
     auto *userEdit = window->findChild<QLineEdit *>(QStringLiteral("userEdit"));
     QTest::keyClicks(userEdit, QStringLiteral("c"));
     QCOMPARE(userEdit->text(), QStringLiteral("a bc"));
+}
+
+void TestPortal::portalNotOpened_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::addRow("chinese") << "0" << QStringLiteral("错误")
+                             << QStringLiteral("门户页面未能打开\uff0c请检查服务器地址后重试");
+    QTest::addRow("english") << "1"
+                             << "Error"
+                             << "The portal did not open. Check the server address and try again.";
+}
+
+void TestPortal::portalNotOpened()
+{
+    // The server passes the identity check, then drops the sign-in page; the
+    // automatic logon took the user there at start.
+    QFETCH(QString, language);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    server.dropSignIn = true;
+    writeSetting(QStringLiteral("language"), language);
+    writeSetting(QStringLiteral("serviceIP"), server.address());
+    writeSetting(QStringLiteral("autologin"), QStringLiteral("1"));
+    writeSetting(QStringLiteral("recordpass"), QStringLiteral("1"));
+    writeSetting(QStringLiteral("user"), QStringLiteral("a b"));
+    writeSetting(QStringLiteral("password"), password);
+    window.reset(new MainWindow);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 30000);
+    QCOMPARE(boxes.first().title, title);
+    QCOMPARE(boxes.first().text, text);
+    QVERIFY(!server.requestsTo(QStringLiteral("/")).isEmpty());
+    QTRY_VERIFY(portalPages(window.data()).isEmpty());
+    QTRY_VERIFY(window->findChildren<QWebEngineView *>().isEmpty());
+    QVERIFY(!window->findChild<QProgressIndicator *>());
+    // Back at the form as after the exit address, and no new attempt by itself.
+    QCOMPARE(window->focusWidget(), window->findChild<QWidget *>(QStringLiteral("passwordEdit")));
+    QCOMPARE(server.requestsTo(identityPath).size(), 1);
+    QFile log(logFilePath(QDate::currentDate()));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QList<QByteArray> said = log.readAll().split('\n');
+    QByteArray failure;
+    for (const QByteArray &line : said)
+        if (line.contains("did not load"))
+            failure += line;
+    // The address that failed, without the query that holds the password.
+    QVERIFY2(failure.trimmed().endsWith(" " + server.address().toLatin1() + "/"), failure.constData());
+
+    // The form works: Enter in the password field opens the portal, now that it loads.
+    server.dropSignIn = false;
+    strike(window->windowHandle(), Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(identityPath).size(), 2, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(liveView() && liveView()->findChild<FirstLoadWatch *>()->settled(), 30000);
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(!window->findChild<QWidget *>(QStringLiteral("loginWidget"))->isEnabled());
+}
+
+void TestPortal::signInPageMovesOn_data()
+{
+    QTest::addColumn<QByteArray>("signInPage");
+    QTest::addRow("at once") << QByteArray(
+        "<html><head><script>location.replace('/page2');</script></head></html>");
+    // The engine reports the stopped load as failed; the next one starts soon after.
+    QTest::addRow("stopped first") << QByteArray(
+        "<html><body><img src='/held.png'><script>window.stop();"
+        "setTimeout(function() { location.replace('/page2'); }, 200);</script></body></html>");
+}
+
+void TestPortal::signInPageMovesOn()
+{
+    QFETCH(QByteArray, signInPage);
+    server.signInPage = signInPage;
+    login(server.address());
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    const QPointer<FirstLoadWatch> watch = liveView()->findChild<FirstLoadWatch *>();
+    QVERIFY(watch);
+    // Settled, or gone with a view taken down.
+    QTRY_VERIFY_WITH_TIMEOUT(!watch || watch->settled(), 30000);
+    QVERIFY(boxes.isEmpty());
+    QVERIFY(watch);
+    QCOMPARE(server.requestsTo(QStringLiteral("/page2")).size(), 1);
+    QVERIFY(!window->findChild<QWidget *>(QStringLiteral("loginWidget"))->isEnabled());
 }
 
 void TestPortal::twoQuickPresses()

@@ -36,6 +36,10 @@ public:
     // The first page never finishes loading (a picture on it never comes) and
     // leaves for the exit address while it loads.
     bool exitBeforeLoaded = false;
+    // The sign-in address answers with this page instead of the portal's, or
+    // (dropSignIn) closes the connection without an answer.
+    QByteArray signInPage;
+    bool dropSignIn = false;
     // The connection file never ends: the download streams filler until
     // someone cancels it.
     bool endlessDownload = false;
@@ -80,6 +84,10 @@ private:
         }
         if (request.path == QLatin1String("/held.png"))
             return HttpResponse::hold();
+        if (dropSignIn && request.path == QLatin1String("/"))
+            return HttpResponse::drop();
+        if (!signInPage.isNull() && request.path == QLatin1String("/"))
+            return HttpResponse::html(200, signInPage);
         if (exitBeforeLoaded && request.path == QLatin1String("/"))
             return HttpResponse::html(200,
                 "<html><body><img src='/held.png'>"

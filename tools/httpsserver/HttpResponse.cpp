@@ -79,6 +79,13 @@ HttpResponse HttpResponse::hold()
     return response;
 }
 
+HttpResponse HttpResponse::drop()
+{
+    HttpResponse response;
+    response.mode = Mode::Drop;
+    return response;
+}
+
 HttpResponse HttpResponse::endless()
 {
     HttpResponse response(200, {}, "application/octet-stream");

@@ -15,6 +15,8 @@ public:
         Complete,
         // Never answered; the connection stays open until the client gives up.
         Hold,
+        // Closed without a byte of answer, as a server that gives up on a request.
+        Drop,
         // Filler in endless chunks, written as fast as the client reads, until
         // the client goes away.
         Endless,
@@ -37,6 +39,7 @@ public:
     static HttpResponse json(int status, const QByteArray &json);
     static HttpResponse notFound();
     static HttpResponse hold();
+    static HttpResponse drop();
     static HttpResponse endless();
 
     // Status line and headers up to the empty line. CR, LF and NUL are dropped

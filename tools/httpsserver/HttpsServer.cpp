@@ -64,6 +64,11 @@ void answer(QTcpSocket *socket, Exchange *exchange, const HttpResponse &response
         deadline->stop();
         return;
     }
+    if (response.mode == HttpResponse::Mode::Drop) {
+        deadline->stop();
+        socket->disconnectFromHost();
+        return;
+    }
     // Progress in either layer counts; a client that reads nothing runs into the deadline.
     const auto progress = [deadline] { deadline->start(); };
     QObject::connect(socket, &QIODevice::bytesWritten, exchange, progress);
