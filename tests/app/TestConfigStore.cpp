@@ -464,8 +464,8 @@ void TestConfigStore::systemFileLocation()
 void TestConfigStore::systemGroup()
 {
     // Entries an administrator pins under a group of their own.
-    QVERIFY(home->writeSystemConfig(
-        "[General]\nserviceIP=a\n[Certificates]\nportal.corp=AB12\nother=CD34\n"));
+    QVERIFY(
+        home->writeSystemConfig("[General]\nserviceIP=a\n[Certificates]\nportal.corp=AB12\nother=CD34\n"));
     QCOMPARE(systemSettingKeys(QStringLiteral("Certificates")),
         (QStringList {QStringLiteral("other"), QStringLiteral("portal.corp")}));
     QCOMPARE(readSystemSetting(QStringLiteral("Certificates"), QStringLiteral("portal.corp")),
