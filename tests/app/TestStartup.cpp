@@ -305,18 +305,32 @@ void TestStartup::runByHand()
         QByteArray program(VELMO_CLIENT_PATH);
         const QByteArray dir = QFile::encodeName(home.root());
         char *argv[] = {program.data(), nullptr};
-        int master = -1;
-        const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
-        QVERIFY(pid >= 0);
-        if (pid == 0) {
+        // Ended and reaped however the checks below turn out.
+        struct Terminal
+        {
+            pid_t pid = -1;
+            int master = -1;
+            ~Terminal()
+            {
+                if (pid > 0) {
+                    ::kill(pid, SIGKILL);
+                    ::waitpid(pid, nullptr, 0);
+                }
+                if (master >= 0)
+                    ::close(master);
+            }
+        } child;
+        child.pid = ::forkpty(&child.master, nullptr, nullptr, nullptr);
+        QVERIFY(child.pid >= 0);
+        if (child.pid == 0) {
             if (::chdir(dir.constData()) == 0)
                 ::execve(program.constData(), argv, envp.data());
             ::_exit(127);
         }
-        QSocketNotifier output(master, QSocketNotifier::Read);
+        QSocketNotifier output(child.master, QSocketNotifier::Read);
         connect(&output, &QSocketNotifier::activated, &output, [&] {
             char buffer[4096];
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            const ssize_t n = ::read(child.master, buffer, sizeof buffer);
             if (n > 0)
                 seen.append(buffer, int(n));
             else
@@ -324,10 +338,6 @@ void TestStartup::runByHand()
         });
         QTRY_VERIFY_WITH_TIMEOUT(seen.contains(marker), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(todaysLog(home).contains(marker), 20000);
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-        output.setEnabled(false);
-        ::close(master);
     } else {
         QProcess launcher;
         launcher.setProcessEnvironment(env);
