@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QLocale locale;
     applyLanguageDefault(locale);
-    qInstallMessageHandler(logMessageHandler);
+    installLogWriter();
 
     MainWindow window;
     window.show();

@@ -2,8 +2,30 @@
 
 #include "PrivateFiles.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+
+namespace {
+
+const QString mandatoryGroup = QStringLiteral("Mandatory");
+const QString defaultsGroup = QStringLiteral("General");
+
+std::optional<QString> valueOf(const QSettings &settings, const QString &key)
+{
+    if (!settings.contains(key))
+        return std::nullopt;
+    return settings.value(key).toString();
+}
+
+// The INI format keeps top-level keys in [General]; any other group is a prefix.
+QString keyInGroup(const QString &group, const QString &key)
+{
+    return group == defaultsGroup ? key : group + QLatin1Char('/') + key;
+}
+
+} // namespace
 
 const QString configFileName = QStringLiteral("ClientConfig.ini");
 
@@ -17,10 +39,89 @@ QString configFilePath()
     return configDirectory() + QLatin1Char('/') + configFileName;
 }
 
+QString systemConfigFilePath()
+{
+    // The user's folder name below the configuration root, so the system
+    // file sits where the user's would in a system folder.
+    const QString userRoot = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString relative
+        = QDir(userRoot).relativeFilePath(configDirectory()) + QLatin1Char('/') + configFileName;
+#ifdef Q_OS_WIN
+    const QString programData = qEnvironmentVariable("ProgramData");
+    if (programData.isEmpty())
+        return QString();
+    const QString path = QDir::fromNativeSeparators(programData) + QLatin1Char('/') + relative;
+    return QFileInfo::exists(path) ? path : QString();
+#else
+    for (const QString &root : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation)) {
+        if (root == userRoot)
+            continue;
+        const QString path = root + QLatin1Char('/') + relative;
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return QString();
+#endif
+}
+
+bool isUserOnlySetting(const QString &key)
+{
+    for (const SettingKey *known : Setting::all) {
+        if (known->userOnly && key == QLatin1String(known->name))
+            return true;
+    }
+    return false;
+}
+
+QString resolveSetting(const QString &key, const SettingLevels &levels, const QString &defaultValue)
+{
+    if (isUserOnlySetting(key))
+        return levels.user.value_or(defaultValue);
+    if (levels.mandatory)
+        return *levels.mandatory;
+    if (levels.user)
+        return *levels.user;
+    return levels.systemDefault.value_or(defaultValue);
+}
+
+std::optional<QString> readSystemSetting(const QString &group, const QString &key)
+{
+    const QString path = systemConfigFilePath();
+    if (path.isEmpty())
+        return std::nullopt;
+    const QSettings settings(path, QSettings::IniFormat);
+    return valueOf(settings, keyInGroup(group, key));
+}
+
+QStringList systemSettingKeys(const QString &group)
+{
+    const QString path = systemConfigFilePath();
+    if (path.isEmpty())
+        return {};
+    QSettings settings(path, QSettings::IniFormat);
+    if (group != defaultsGroup)
+        settings.beginGroup(group);
+    return settings.childKeys();
+}
+
 QString readSetting(const QString &key, const QString &defaultValue)
 {
-    const QSettings settings(configFilePath(), QSettings::IniFormat);
-    return settings.value(key, QVariant(defaultValue)).toString();
+    SettingLevels levels;
+    levels.user = valueOf(QSettings(configFilePath(), QSettings::IniFormat), key);
+    if (!isUserOnlySetting(key)) {
+        const QString path = systemConfigFilePath();
+        if (!path.isEmpty()) {
+            const QSettings system(path, QSettings::IniFormat);
+            levels.systemDefault = valueOf(system, key);
+            levels.mandatory = valueOf(system, keyInGroup(mandatoryGroup, key));
+        }
+    }
+    return resolveSetting(key, levels, defaultValue);
+}
+
+bool isSettingMandatory(const QString &key)
+{
+    return !isUserOnlySetting(key) && readSystemSetting(mandatoryGroup, key).has_value();
 }
 
 void writeSetting(const QString &key, const QString &value)

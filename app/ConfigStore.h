@@ -1,9 +1,20 @@
 #pragma once
 
-#include <QString>
+#include "SettingKeys.h"
 
-// Per-user settings in ClientConfig.ini. Every call opens the file afresh, so a
-// value written by one call is what the next call reads; nothing is cached.
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Settings in ClientConfig.ini. Every call opens the files afresh, so a value
+// written by one call is what the next call reads; nothing is cached.
+//
+// Three levels, for fleets: the user's own file; a system-wide file of the
+// same name that an administrator writes once, whose [General] keys are
+// defaults and whose [Mandatory] keys win over the user's; then the default
+// the caller names. Writes go to the user's file only; the system file is
+// only read, and a missing or unreadable one changes nothing.
 
 // Name of the settings file inside the configuration directory.
 extern const QString configFileName;
@@ -14,10 +25,50 @@ QString configDirectory();
 // Full path of ClientConfig.ini.
 QString configFilePath();
 
-// The stored text for key, or defaultValue when the key or the file is missing.
-QString readSetting(const QString &key, const QString &defaultValue);
+// Full path of the system-wide ClientConfig.ini, or "" when there is none.
+// Linux: the first system configuration folder (XDG_CONFIG_DIRS, else
+// /etc/xdg) that holds VelmoClient/ClientConfig.ini. Windows: the one under
+// %ProgramData%.
+QString systemConfigFilePath();
 
-// Stores value under key; the file is on disk when the call returns.
+// What one key holds at each level; nullopt where that level lacks it.
+struct SettingLevels
+{
+    std::optional<QString> user;
+    std::optional<QString> systemDefault;
+    std::optional<QString> mandatory;
+};
+
+// The value a reader sees: mandatory, else the user's (an empty value counts),
+// else the system default, else defaultValue. A user-only key ignores the
+// system file.
+QString resolveSetting(const QString &key, const SettingLevels &levels, const QString &defaultValue);
+
+// True for keys never read from the system file (see SettingKey::userOnly).
+bool isUserOnlySetting(const QString &key);
+
+// The value of key through the three levels.
+QString readSetting(const QString &key, const QString &defaultValue);
+inline QString readSetting(const SettingKey &key)
+{
+    return readSetting(key.key(), key.defaultValue());
+}
+
+// True when the administrator fixed key: the window shows it and lets no one change it.
+bool isSettingMandatory(const QString &key);
+inline bool isSettingMandatory(const SettingKey &key)
+{
+    return isSettingMandatory(key.key());
+}
+
+// A key of any group of the system file ("General" for the defaults), for
+// entries an administrator pins there; nullopt when absent or unreadable.
+std::optional<QString> readSystemSetting(const QString &group, const QString &key);
+
+// The keys of one group of the system file; empty when it has none.
+QStringList systemSettingKeys(const QString &group);
+
+// Stores value under key in the user's file; it is on disk when the call returns.
 // A write that cannot reach the disk is lost silently.
 void writeSetting(const QString &key, const QString &value);
 

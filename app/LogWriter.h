@@ -9,7 +9,24 @@
 
 // The process's only sink for diagnostics: one line per message, appended to
 // <config directory>/yyyy-MM-dd.txt. Installed with qInstallMessageHandler().
+// A day's file stops short of logFileLimit with one last line saying so.
 void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message);
+
+// A day's file never grows past this; the next day starts afresh.
+constexpr qint64 logFileLimit = 10 * 1024 * 1024;
+
+// The last line of a day's file that reached logFileLimit.
+QString logStoppedText();
+
+// Start-up: installs logMessageHandler and, when standard error is a
+// terminal, echoes every line there after one naming the day's file; then
+// removes the daily files older than logDays.
+void installLogWriter();
+
+// Removes the daily files (named yyyy-MM-dd.txt) of the log folder dated more
+// than keepDays days before today; 0 or less keeps them all. Nothing else in
+// the folder is touched. Returns how many were removed.
+int removeExpiredLogs(const QDate &today, int keepDays);
 
 // The line as written, without its CR LF: "(yyyy-MM-dd hh:mm:ss ) Label: message".
 QString formatLogLine(QtMsgType type, const QDateTime &stamp, const QString &message);

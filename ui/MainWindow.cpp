@@ -29,11 +29,9 @@
 
 namespace {
 
-const QString languageKey = QStringLiteral("language");
-
 bool englishSelected()
 {
-    return settingToInt(readSetting(languageKey, QStringLiteral("0"))) == 1;
+    return settingToInt(readSetting(Setting::language)) == 1;
 }
 
 } // namespace
@@ -59,7 +57,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(userEdit, &QLineEdit::returnPressed, loginButton, &QPushButton::click);
     connect(passwordEdit, &QLineEdit::returnPressed, loginButton, &QPushButton::click);
 
-    if (isFlagSet(readSetting(QStringLiteral("autologin"), QString()))) {
+    if (isFlagSet(readSetting(Setting::autologin))) {
         // Shift at start is the way back to a form that the automatic logon
         // would cover again at every start; the stored choice stays.
         if (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier)
@@ -89,14 +87,17 @@ void MainWindow::buildLoginForm()
 
     autoLoginBox = new QCheckBox(tr("自动登录"));
     autoLoginBox->setObjectName(QStringLiteral("autoLoginBox"));
-    autoLoginBox->setChecked(isFlagSet(readSetting(QStringLiteral("autologin"), QString())));
+    autoLoginBox->setChecked(isFlagSet(readSetting(Setting::autologin)));
+    autoLoginBox->setEnabled(!isSettingMandatory(Setting::autologin));
 
     recordPassBox = new QCheckBox(tr("记住密码"));
     recordPassBox->setObjectName(QStringLiteral("recordPassBox"));
-    if (isFlagSet(readSetting(QStringLiteral("recordpass"), QString()))) {
+    // A fixed "0" keeps the box unticked, so every login stores the password empty.
+    recordPassBox->setEnabled(!isSettingMandatory(Setting::recordpass));
+    if (isFlagSet(readSetting(Setting::recordpass))) {
         recordPassBox->setChecked(true);
-        userEdit->setText(readSetting(QStringLiteral("user"), QString()));
-        passwordEdit->setText(readSetting(QStringLiteral("password"), QString()));
+        userEdit->setText(readSetting(Setting::user));
+        passwordEdit->setText(readSetting(Setting::password));
     }
 
     loginButton = new QPushButton(tr("登录"));
@@ -108,7 +109,8 @@ void MainWindow::buildLoginForm()
     languageBox->setObjectName(QStringLiteral("languageBox"));
     languageBox->addItem(QStringLiteral("中文"));
     languageBox->addItem(QStringLiteral("English"));
-    languageBox->setCurrentIndex(settingToInt(readSetting(languageKey, QStringLiteral("0"))));
+    languageBox->setCurrentIndex(settingToInt(readSetting(Setting::language)));
+    languageBox->setEnabled(!isSettingMandatory(Setting::language));
 
     auto *topRow = new QHBoxLayout;
     topRow->addStretch();
@@ -196,7 +198,7 @@ void MainWindow::languageIndexChanged(int index)
     ui->retranslateUi(this);
     urlDialog.retranslate();
     retranslateLogin();
-    writeSetting(languageKey, index == 1 ? QStringLiteral("1") : QStringLiteral("0"));
+    writeSetting(Setting::language.key(), index == 1 ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void MainWindow::retranslateLogin()
@@ -223,11 +225,11 @@ void MainWindow::on_Login()
     const QString user = userEdit->text();
     const QString password = passwordEdit->text();
     const bool remember = recordPassBox->isChecked();
-    writeSetting(QStringLiteral("user"), remember ? user : QString());
-    writeSetting(QStringLiteral("password"), remember ? password : QString());
-    writeSetting(QStringLiteral("recordpass"), remember ? QStringLiteral("1") : QStringLiteral("0"));
+    writeSetting(Setting::user.key(), remember ? user : QString());
+    writeSetting(Setting::password.key(), remember ? password : QString());
+    writeSetting(Setting::recordpass.key(), remember ? QStringLiteral("1") : QStringLiteral("0"));
     writeSetting(
-        QStringLiteral("autologin"), autoLoginBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        Setting::autologin.key(), autoLoginBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 
     const QString address = urlDialog.serverAddress;
     if (address.isEmpty()) {

@@ -11,9 +11,12 @@ UrlDialog::UrlDialog(QWidget *parent)
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
     setWindowTitle(tr("设置服务器地址"));
 
-    serverAddress = readSetting(QStringLiteral("serviceIP"), QString());
+    serverAddress = readSetting(Setting::serviceIP);
     if (!serverAddress.isEmpty())
         ui->lineEdit->setText(serverAddress);
+    // An address the administrator fixed is shown, not offered for change.
+    addressFixed = isSettingMandatory(Setting::serviceIP);
+    ui->lineEdit->setReadOnly(addressFixed);
 
     connect(ui->lineEdit, &QLineEdit::textChanged, this, &UrlDialog::onLineEditChange);
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &UrlDialog::onOK);
@@ -37,8 +40,10 @@ void UrlDialog::retranslate()
 
 void UrlDialog::onOK()
 {
+    if (addressFixed)
+        return;
     serverAddress = ui->lineEdit->text();
-    writeSetting(QStringLiteral("serviceIP"), serverAddress);
+    writeSetting(Setting::serviceIP.key(), serverAddress);
 }
 
 // Connected but empty on purpose: the address is taken only when OK is pressed.

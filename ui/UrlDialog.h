@@ -27,4 +27,5 @@ private slots:
 
 private:
     Ui::UrlDialog *ui;
+    bool addressFixed = false;
 };

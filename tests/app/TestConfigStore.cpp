@@ -46,6 +46,13 @@ private slots:
     void unprivilegedAccount();
     void unusableStoreKeepsWorking_data();
     void unusableStoreKeepsWorking();
+    void levels_data();
+    void levels();
+    void systemFile_data();
+    void systemFile();
+    void systemFileLocation_data();
+    void systemFileLocation();
+    void systemGroup();
 
 private:
     QScopedPointer<TestHome> home;
@@ -300,6 +307,173 @@ void TestConfigStore::unprivilegedAccount()
     QVERIFY(!OtherAccount::canRead(OtherAccount::stranger, paths.at(1)));
     QVERIFY(!OtherAccount::canRead(OtherAccount::stranger, paths.at(2)));
     QVERIFY(OtherAccount::canRead(OtherAccount::user, paths.at(1)));
+}
+
+namespace {
+
+// Absent levels are null texts in the tables below.
+std::optional<QString> level(const QString &text)
+{
+    return text.isNull() ? std::nullopt : std::optional<QString>(text);
+}
+
+} // namespace
+
+void TestConfigStore::levels_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("systemDefault");
+    QTest::addColumn<QString>("mandatory");
+    QTest::addColumn<QString>("expected");
+    const QString none;
+    const QString empty = QLatin1String("");
+    // The default named by the caller is "<default>" throughout.
+    QTest::addRow("nowhere") << "serviceIP" << none << none << none << "<default>";
+    QTest::addRow("system default") << "serviceIP" << none << "sys" << none << "sys";
+    QTest::addRow("user over system default") << "serviceIP"
+                                              << "mine"
+                                              << "sys" << none << "mine";
+    QTest::addRow("empty user value is set") << "serviceIP" << empty << "sys" << none << empty;
+    QTest::addRow("mandatory over user") << "serviceIP"
+                                         << "mine"
+                                         << "sys"
+                                         << "fixed"
+                                         << "fixed";
+    QTest::addRow("mandatory alone") << "language" << none << none << "1"
+                                     << "1";
+    QTest::addRow("mandatory empty over user") << "recordpass"
+                                               << "1" << none << empty << empty;
+    QTest::addRow("password: system default ignored")
+        << "password" << none << "shared" << none << "<default>";
+    QTest::addRow("password: mandatory ignored") << "password"
+                                                 << "mine" << none << "shared"
+                                                 << "mine";
+    QTest::addRow("user name from system default") << "user" << none << "kiosk" << none << "kiosk";
+    QTest::addRow("unknown key follows the levels")
+        << "certificateCheck" << none << "strict" << none << "strict";
+}
+
+void TestConfigStore::levels()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, user);
+    QFETCH(QString, systemDefault);
+    QFETCH(QString, mandatory);
+    QFETCH(QString, expected);
+    const SettingLevels levels {level(user), level(systemDefault), level(mandatory)};
+    QCOMPARE(resolveSetting(key, levels, QStringLiteral("<default>")), expected);
+}
+
+void TestConfigStore::systemFile_data()
+{
+    QTest::addColumn<QByteArray>("system"); // "<none>": no file; "<folder>": a folder in its place
+    QTest::addColumn<QByteArray>("user"); // "": no file
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("mandatory");
+
+    QTest::addRow("no system file") << QByteArray("<none>") << QByteArray() << "serviceIP"
+                                    << "<default>" << false;
+    QTest::addRow("default for every account")
+        << QByteArray("[General]\nserviceIP=portal.corp\n") << QByteArray() << "serviceIP"
+        << "portal.corp" << false;
+    QTest::addRow("user's own value wins") << QByteArray("[General]\nserviceIP=portal.corp\n")
+                                           << QByteArray("[General]\nserviceIP=mine\n") << "serviceIP"
+                                           << "mine" << false;
+    QTest::addRow("user's empty value wins") << QByteArray("[General]\nserviceIP=portal.corp\n")
+                                             << QByteArray("[General]\nserviceIP=\n") << "serviceIP"
+                                             << "" << false;
+    QTest::addRow("mandatory wins") << QByteArray("[General]\nserviceIP=a\n[Mandatory]\nserviceIP=fixed\n")
+                                    << QByteArray("[General]\nserviceIP=mine\n") << "serviceIP"
+                                    << "fixed" << true;
+    QTest::addRow("password never from it")
+        << QByteArray("[General]\npassword=shared\n[Mandatory]\npassword=fixed\n")
+        << QByteArray("[General]\npassword=mine\n") << "password"
+        << "mine" << false;
+    QTest::addRow("garbage") << QByteArray("\x01\xff[Mandatory\x00=\xfe\n", 14)
+                             << QByteArray("[General]\nserviceIP=mine\n") << "serviceIP"
+                             << "mine" << false;
+    QTest::addRow("unreadable: a folder")
+        << QByteArray("<folder>") << QByteArray("[General]\nlogDays=5\n") << "logDays"
+        << "5" << false;
+}
+
+void TestConfigStore::systemFile()
+{
+    QFETCH(QByteArray, system);
+    QFETCH(QByteArray, user);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+    QFETCH(bool, mandatory);
+    if (system == "<folder>")
+        QVERIFY(QDir().mkpath(home->systemConfigFile()));
+    else if (system != "<none>")
+        QVERIFY(home->writeSystemConfig(system));
+    if (!user.isEmpty()) {
+        QVERIFY(home->makeAppConfigDir());
+        QVERIFY(writeFile(home->configFile(), user));
+    }
+
+    QCOMPARE(readSetting(key, QStringLiteral("<default>")), expected);
+    QCOMPARE(isSettingMandatory(key), mandatory);
+
+    // Writes reach the user's file alone; the administrator's stays as written.
+    writeSetting(key, QStringLiteral("written"));
+    QCOMPARE(
+        QSettings(home->configFile(), QSettings::IniFormat).value(key).toString(), QStringLiteral("written"));
+    if (!system.startsWith('<')) {
+        QFile file(home->systemConfigFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), system);
+    }
+}
+
+void TestConfigStore::systemFileLocation_data()
+{
+    QTest::addColumn<QStringList>("holding"); // which of the folders "a" and "b" hold a file
+    QTest::addColumn<QString>("used");
+    QTest::addRow("none") << QStringList() << QString();
+    QTest::addRow("second folder") << QStringList {"b"} << "b";
+    QTest::addRow("first of two") << QStringList {"a", "b"} << "a";
+}
+
+void TestConfigStore::systemFileLocation()
+{
+    QFETCH(QStringList, holding);
+    QFETCH(QString, used);
+    const QString appFolder = QFileInfo(home->appConfigDir()).fileName();
+    const auto fileIn = [&](const QString &folder) -> QString {
+        return home->root() + QLatin1Char('/') + folder + QLatin1Char('/') + appFolder
+            + QStringLiteral("/ClientConfig.ini");
+    };
+    qputenv("XDG_CONFIG_DIRS",
+        QFile::encodeName(home->root() + QStringLiteral("/a:") + home->root() + QStringLiteral("/b")));
+    for (const QString &folder : holding) {
+        QVERIFY(QDir().mkpath(QFileInfo(fileIn(folder)).absolutePath()));
+        QVERIFY(writeFile(fileIn(folder), "[General]\nserviceIP=" + folder.toLatin1() + "\n"));
+    }
+    // The user's own file is never taken for the system's.
+    writeSetting(QStringLiteral("language"), QStringLiteral("1"));
+
+    QCOMPARE(systemConfigFilePath(), used.isNull() ? QString() : fileIn(used));
+    QCOMPARE(readSetting(QStringLiteral("serviceIP"), QStringLiteral("<default>")),
+        used.isNull() ? QStringLiteral("<default>") : used);
+}
+
+void TestConfigStore::systemGroup()
+{
+    // Entries an administrator pins under a group of their own.
+    QVERIFY(
+        home->writeSystemConfig("[General]\nserviceIP=a\n[Certificates]\nportal.corp=AB12\nother=CD34\n"));
+    QCOMPARE(systemSettingKeys(QStringLiteral("Certificates")),
+        (QStringList {QStringLiteral("other"), QStringLiteral("portal.corp")}));
+    QCOMPARE(readSystemSetting(QStringLiteral("Certificates"), QStringLiteral("portal.corp")),
+        std::optional<QString>(QStringLiteral("AB12")));
+    QCOMPARE(readSystemSetting(QStringLiteral("General"), QStringLiteral("serviceIP")),
+        std::optional<QString>(QStringLiteral("a")));
+    QVERIFY(!readSystemSetting(QStringLiteral("Certificates"), QStringLiteral("serviceIP")));
+    QVERIFY(systemSettingKeys(QStringLiteral("Missing")).isEmpty());
 }
 
 // The part of unprivilegedAccount() that runs as that account.

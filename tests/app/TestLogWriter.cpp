@@ -30,6 +30,10 @@ private slots:
     void dayChangeLosesNothing();
     void privateModes_data();
     void privateModes();
+    void retention_data();
+    void retention();
+    void dailyLimit_data();
+    void dailyLimit();
 
 private:
     QByteArray todaysLog() const;
@@ -241,6 +245,119 @@ void TestLogWriter::privateModes()
     QCOMPARE(modeOf(path), 0600);
     QVERIFY(todaysLog().endsWith("Debug: private line\r\n"));
     QCOMPARE(todaysLog().startsWith("(earlier)"), fileBefore >= 0);
+}
+
+namespace {
+
+const QDate today(2026, 12, 6);
+
+QString dayFile(int age)
+{
+    return today.addDays(-age).toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".txt");
+}
+
+} // namespace
+
+void TestLogWriter::retention_data()
+{
+    QTest::addColumn<int>("keepDays");
+    QTest::addColumn<QString>("name"); // ending in "/": a folder
+    QTest::addColumn<bool>("removed");
+    QTest::addRow("31 days old") << 30 << dayFile(31) << true;
+    QTest::addRow("30 days old") << 30 << dayFile(30) << false;
+    QTest::addRow("a year old") << 30 << dayFile(365) << true;
+    QTest::addRow("future day") << 30 << dayFile(-2) << false;
+    QTest::addRow("one day, two old") << 1 << dayFile(2) << true;
+    QTest::addRow("one day, yesterday") << 1 << dayFile(1) << false;
+    QTest::addRow("0 keeps all") << 0 << dayFile(400) << false;
+    QTest::addRow("negative keeps all") << -3 << dayFile(400) << false;
+    QTest::addRow("not a log") << 30 << "notes.txt" << false;
+    QTest::addRow("settings") << 30 << "ClientConfig.ini" << false;
+    QTest::addRow("no such day") << 30 << "2020-02-30.txt" << false;
+    QTest::addRow("copy of a log") << 30 << "2020-01-01.txt.bak" << false;
+    QTest::addRow("folder named like a day") << 30 << "2020-01-01.txt/" << false;
+}
+
+void TestLogWriter::retention()
+{
+    QFETCH(int, keepDays);
+    QFETCH(QString, name);
+    QFETCH(bool, removed);
+    const QString dir = home->appConfigDir() + QLatin1Char('/');
+    if (name.endsWith(QLatin1Char('/')))
+        QVERIFY(QDir().mkpath(dir + name));
+    else
+        QVERIFY(writeFile(dir + name, "(2020-01-01 00:00:00 ) Debug: old\r\n"));
+    QVERIFY(writeFile(dir + dayFile(0), "today\r\n"));
+
+    QCOMPARE(removeExpiredLogs(today, keepDays), removed ? 1 : 0);
+    QCOMPARE(QFileInfo::exists(dir + name), !removed);
+    QVERIFY(QFile::exists(dir + dayFile(0)));
+}
+
+void TestLogWriter::dailyLimit_data()
+{
+    QTest::addColumn<qint64>("room"); // free bytes below the limit before the message
+    QTest::addColumn<bool>("stoppedBefore"); // the file already ends with the last line
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QStringList>("kept"); // the lines the day's file takes, in order
+
+    const qint64 stopLine
+        = QByteArray("(2026-12-06 08:00:00 ) Warning: ").size() + logStoppedText().size() + 2;
+    const qint64 line100 = QByteArray("(2026-12-06 08:00:00 ) Debug: ").size() + 100 + 2;
+    QTest::addRow("far below") << qint64(logFileLimit / 2) << false << 100
+                               << QStringList {"message", "later", "back again"};
+    QTest::addRow("fits with room for the last line")
+        << line100 + stopLine << false << 100 << QStringList {"message", "stop"};
+    QTest::addRow("one byte short") << line100 + stopLine - 1 << false << 100 << QStringList {"stop"};
+    QTest::addRow("one long line") << qint64(logFileLimit / 2) << false << int(logFileLimit / 2)
+                                   << QStringList {"stop"};
+    QTest::addRow("stopped by an earlier run") << qint64(logFileLimit / 2) << true << 100 << QStringList();
+}
+
+void TestLogWriter::dailyLimit()
+{
+    QFETCH(qint64, room);
+    QFETCH(bool, stoppedBefore);
+    QFETCH(int, length);
+    QFETCH(QStringList, kept);
+    const QDate next = today.addDays(1);
+    QDate day = today;
+    setLogClock([&day] { return QDateTime(day, QTime(8, 0)); });
+    QByteArray before(int(logFileLimit - room - 2), 'x');
+    before += "\r\n";
+    if (stoppedBefore)
+        before += "(2026-12-05 23:00:00 ) Warning: " + logStoppedText().toLatin1() + "\r\n";
+    QVERIFY(writeFile(logFilePath(today), before));
+
+    const QString message(length, QLatin1Char('m'));
+    logMessageHandler(QtDebugMsg, QMessageLogContext(), message);
+    logMessageHandler(QtDebugMsg, QMessageLogContext(), QStringLiteral("later"));
+    day = next;
+    logMessageHandler(QtDebugMsg, QMessageLogContext(), QStringLiteral("next day"));
+    day = today;
+    logMessageHandler(QtDebugMsg, QMessageLogContext(), QStringLiteral("back again"));
+
+    QFile file(logFilePath(today));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.size() <= qMax(logFileLimit, qint64(before.size())));
+    QVERIFY(file.read(before.size()) == before);
+    const QByteArray added = file.readAll();
+    QByteArray expected;
+    for (const QString &line : kept) {
+        if (line == QLatin1String("stop"))
+            expected += "(2026-12-06 08:00:00 ) Warning: " + logStoppedText().toLatin1() + "\r\n";
+        else
+            expected += "(2026-12-06 08:00:00 ) Debug: "
+                + (line == QLatin1String("message") ? message : line).toLatin1() + "\r\n";
+    }
+    QCOMPARE(added.size(), expected.size());
+    QVERIFY(added == expected);
+
+    // The next day starts afresh.
+    QFile nextFile(logFilePath(next));
+    QVERIFY(nextFile.open(QIODevice::ReadOnly));
+    QCOMPARE(nextFile.readAll(), QByteArray("(2026-12-07 08:00:00 ) Debug: next day\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestLogWriter)

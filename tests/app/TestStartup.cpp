@@ -1,13 +1,20 @@
 #include "ConfigStore.h"
 #include "Startup.h"
 #include "support/PortalServer.h"
+#include "support/TestFiles.h"
 #include "support/TestHome.h"
 
 #include <QLocale>
 #include <QProcess>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QtTest>
 
+#include <vector>
+
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 class TestStartup : public QObject
@@ -22,8 +29,11 @@ private slots:
     void firstStartOnEnglishSystem();
     void readOnlySettingsKeepWorking();
     void applicationStartMessagesStayOutOfLog();
+    void runByHand_data();
+    void runByHand();
 
 private:
+    QProcessEnvironment launcherEnvironment(const TestHome &home, const QString &locale) const;
     void startWithAutomaticLogon(
         QProcess &launcher, const TestHome &home, const QString &locale, const QStringList &arguments = {});
     QByteArray todaysLog(const TestHome &home) const;
@@ -58,12 +68,7 @@ void TestStartup::startWithAutomaticLogon(
         settings.setValue(QStringLiteral("serviceIP"), portal.address());
         settings.setValue(QStringLiteral("autologin"), QStringLiteral("1"));
     }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
-    env.insert(QStringLiteral("LC_ALL"), locale);
-    env.insert(QStringLiteral("LANG"), locale);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    launcher.setProcessEnvironment(env);
+    launcher.setProcessEnvironment(launcherEnvironment(home, locale));
     launcher.setWorkingDirectory(home.root());
     if (::getuid() == 0 && !(QFileInfo(configFile).permissions() & QFileDevice::WriteOwner)) {
         // Root writes anything, so a launcher that must not write runs as nobody.
@@ -80,6 +85,17 @@ void TestStartup::startWithAutomaticLogon(
     QTRY_COMPARE_WITH_TIMEOUT(portal.requestsTo(identityPath).size(), 1, 30000);
 }
 
+QProcessEnvironment TestStartup::launcherEnvironment(const TestHome &home, const QString &locale) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
+    env.insert(QStringLiteral("XDG_CONFIG_DIRS"), home.systemConfigHome());
+    env.insert(QStringLiteral("LC_ALL"), locale);
+    env.insert(QStringLiteral("LANG"), locale);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return env;
+}
+
 // Where the real program keeps its log: the configuration folder, one file a day.
 QByteArray TestStartup::todaysLog(const TestHome &home) const
 {
@@ -93,20 +109,27 @@ void TestStartup::languageDefault_data()
     QTest::addColumn<QLocale::Language>("system");
     QTest::addColumn<QString>("stored"); // null: no key
     QTest::addColumn<QString>("expected"); // null: still no key
+    QTest::addColumn<QByteArray>("systemFile"); // the administrator's file; empty: none
 
-    QTest::addRow("english, first start") << QLocale::English << QString() << "1";
-    QTest::addRow("german, first start") << QLocale::German << QString() << "1";
-    QTest::addRow("chinese, first start") << QLocale::Chinese << QString() << QString();
+    QTest::addRow("english, first start") << QLocale::English << QString() << "1" << QByteArray();
+    QTest::addRow("german, first start") << QLocale::German << QString() << "1" << QByteArray();
+    QTest::addRow("chinese, first start") << QLocale::Chinese << QString() << QString() << QByteArray();
     QTest::addRow("english, chinese chosen") << QLocale::English << "0"
-                                             << "0";
+                                             << "0" << QByteArray();
     QTest::addRow("english, -1 stored") << QLocale::English << "-1"
-                                        << "1";
+                                        << "1" << QByteArray();
     QTest::addRow("english, not a number") << QLocale::English << "english"
-                                           << "english";
+                                           << "english" << QByteArray();
     QTest::addRow("english, other number") << QLocale::English << "7"
-                                           << "7";
+                                           << "7" << QByteArray();
     QTest::addRow("chinese, -1 stored") << QLocale::Chinese << "-1"
-                                        << "-1";
+                                        << "-1" << QByteArray();
+    QTest::addRow("english, chinese for every account")
+        << QLocale::English << QString() << QString() << QByteArray("[General]\nlanguage=0\n");
+    QTest::addRow("english, chinese fixed")
+        << QLocale::English << QString() << QString() << QByteArray("[Mandatory]\nlanguage=0\n");
+    QTest::addRow("english, -1 for every account")
+        << QLocale::English << QString() << "1" << QByteArray("[General]\nlanguage=-1\n");
 }
 
 void TestStartup::languageDefault()
@@ -114,8 +137,11 @@ void TestStartup::languageDefault()
     QFETCH(QLocale::Language, system);
     QFETCH(QString, stored);
     QFETCH(QString, expected);
+    QFETCH(QByteArray, systemFile);
     TestHome home;
     QVERIFY(home.isValid());
+    if (!systemFile.isEmpty())
+        QVERIFY(home.writeSystemConfig(systemFile));
     if (!stored.isNull())
         writeSetting(QStringLiteral("language"), stored);
 
@@ -214,6 +240,131 @@ void TestStartup::applicationStartMessagesStayOutOfLog()
     launcher.waitForFinished();
     QVERIFY(launcher.readAllStandardError().contains("velmo-no-such-style"));
     QVERIFY(!todaysLog(home).contains("velmo-no-such-style"));
+}
+
+void TestStartup::runByHand_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QByteArray>("system"); // the administrator's file
+    QTest::addColumn<bool>("folderAtStart"); // the user's settings and logs exist
+    QTest::addColumn<bool>("monthOldKept");
+
+    const QByteArray logon = "[General]\nautologin=1\nserviceIP=";
+    QTest::addRow("terminal") << true << "en_US.UTF-8" << QByteArray() << true << false;
+    QTest::addRow("terminal, settings for all accounts only")
+        << true << "zh_CN.UTF-8" << logon << false << false;
+    QTest::addRow("not a terminal, logs kept")
+        << false << "en_US.UTF-8" << QByteArray("[General]\nlogDays=0\n") << true << true;
+}
+
+void TestStartup::runByHand()
+{
+    QFETCH(bool, terminal);
+    QFETCH(QString, locale);
+    QFETCH(QByteArray, system);
+    QFETCH(bool, folderAtStart);
+    QFETCH(bool, monthOldKept);
+    TestHome home;
+    QVERIFY(home.isValid());
+    portal.clearRequests();
+    const QString folder = home.configHome() + QStringLiteral("/VelmoClient/");
+    const QString todays
+        = folder + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".txt");
+    const auto dayFile = [&](int age) -> QString {
+        return folder + QDate::currentDate().addDays(-age).toString(QStringLiteral("yyyy-MM-dd"))
+            + QStringLiteral(".txt");
+    };
+    if (system.startsWith("[General]\nautologin"))
+        system += portal.address().toLatin1() + '\n';
+    if (!system.isEmpty()) {
+        const QString systemFile = home.systemConfigHome() + QStringLiteral("/VelmoClient/ClientConfig.ini");
+        QVERIFY(QDir().mkpath(QFileInfo(systemFile).absolutePath()));
+        QVERIFY(writeFile(systemFile, system));
+    }
+    if (folderAtStart) {
+        QSettings settings(folder + QStringLiteral("ClientConfig.ini"), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("serviceIP"), portal.address());
+        settings.setValue(QStringLiteral("autologin"), QStringLiteral("1"));
+        settings.sync();
+        QVERIFY(writeFile(dayFile(31), "old\r\n"));
+        QVERIFY(writeFile(dayFile(30), "old\r\n"));
+        QVERIFY(writeFile(folder + QStringLiteral("notes.txt"), "mine\n"));
+    }
+    const QProcessEnvironment env = launcherEnvironment(home, locale);
+
+    QByteArray seen;
+    if (terminal) {
+        QByteArrayList variables;
+        for (const QString &name : env.keys())
+            variables << QFile::encodeName(name + QLatin1Char('=') + env.value(name));
+        std::vector<char *> envp;
+        for (QByteArray &variable : variables)
+            envp.push_back(variable.data());
+        envp.push_back(nullptr);
+        QByteArray program(VELMO_CLIENT_PATH);
+        const QByteArray dir = QFile::encodeName(home.root());
+        char *argv[] = {program.data(), nullptr};
+        // Ended and reaped however the checks below turn out.
+        struct Terminal
+        {
+            pid_t pid = -1;
+            int master = -1;
+            ~Terminal()
+            {
+                if (pid > 0) {
+                    ::kill(pid, SIGKILL);
+                    ::waitpid(pid, nullptr, 0);
+                }
+                if (master >= 0)
+                    ::close(master);
+            }
+        } child;
+        child.pid = ::forkpty(&child.master, nullptr, nullptr, nullptr);
+        QVERIFY(child.pid >= 0);
+        if (child.pid == 0) {
+            if (::chdir(dir.constData()) == 0)
+                ::execve(program.constData(), argv, envp.data());
+            ::_exit(127);
+        }
+        QSocketNotifier output(child.master, QSocketNotifier::Read);
+        connect(&output, &QSocketNotifier::activated, &output, [&] {
+            char buffer[4096];
+            const ssize_t n = ::read(child.master, buffer, sizeof buffer);
+            if (n > 0)
+                seen.append(buffer, int(n));
+            else
+                output.setEnabled(false);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(seen.contains(marker), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(todaysLog(home).contains(marker), 20000);
+    } else {
+        QProcess launcher;
+        launcher.setProcessEnvironment(env);
+        launcher.setWorkingDirectory(home.root());
+        launcher.start(QStringLiteral(VELMO_CLIENT_PATH), QStringList());
+        QVERIFY(launcher.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(todaysLog(home).contains(marker), 30000);
+        launcher.kill();
+        launcher.waitForFinished();
+        seen = launcher.readAllStandardError() + launcher.readAllStandardOutput();
+    }
+
+    // Every line of the file shows on the terminal too, after one naming the file.
+    const QByteArray header = "Log file: " + QFile::encodeName(todays);
+    QCOMPARE(seen.contains(header), terminal);
+    QCOMPARE(seen.contains(marker), terminal);
+    if (terminal) {
+        const int headerAt = seen.indexOf(header);
+        QVERIFY(headerAt < seen.indexOf(") Debug: "));
+        const QByteArray notYet = "(not written yet";
+        QCOMPARE(seen.mid(headerAt, header.size() + notYet.size() + 1).contains(notYet), !folderAtStart);
+    }
+    if (folderAtStart) {
+        QCOMPARE(QFile::exists(dayFile(31)), monthOldKept);
+        QVERIFY(QFile::exists(dayFile(30)));
+        QVERIFY(QFile::exists(folder + QStringLiteral("notes.txt")));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -90,6 +90,8 @@ private slots:
     void tabOrder_data();
     void tabOrder();
     void keyboardAlone();
+    void fixedByAdministrator_data();
+    void fixedByAdministrator();
 
 private:
     MainWindow *makeWindow();
@@ -656,6 +658,81 @@ void TestMainWindow::keyboardAlone()
     QCOMPARE(server.requestsTo(identityPath).size(), 1);
     QCOMPARE(child<QLineEdit>(QStringLiteral("userEdit"))->text(), QStringLiteral("erin"));
     QCOMPARE(child<QLineEdit>(QStringLiteral("passwordEdit"))->text(), QStringLiteral("pw"));
+}
+
+void TestMainWindow::fixedByAdministrator_data()
+{
+    QTest::addColumn<QByteArray>("system");
+    QTest::addColumn<QString>("userAutologin");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<bool>("languageFixed");
+    QTest::addColumn<bool>("remember");
+    QTest::addColumn<bool>("rememberFixed");
+    QTest::addColumn<bool>("autoLogon");
+    QTest::addColumn<bool>("autoLogonFixed");
+    // The user's file: language 0, remember ticked with alice and pw.
+    QTest::addRow("defaults only: the user's values win")
+        << QByteArray("[General]\nlanguage=1\nrecordpass=0\nautologin=1\n") << "0" << 0 << false << true
+        << false << false << false;
+    QTest::addRow("language") << QByteArray("[Mandatory]\nlanguage=1\n") << "0" << 1 << true << true << false
+                              << false << false;
+    QTest::addRow("remember password off")
+        << QByteArray("[Mandatory]\nrecordpass=0\n") << "0" << 0 << false << false << true << false << false;
+    QTest::addRow("remember password on")
+        << QByteArray("[Mandatory]\nrecordpass=1\n") << "0" << 0 << false << true << true << false << false;
+    QTest::addRow("automatic logon off")
+        << QByteArray("[Mandatory]\nautologin=0\n") << "1" << 0 << false << true << false << false << true;
+    QTest::addRow("automatic logon on")
+        << QByteArray("[Mandatory]\nautologin=1\n") << "0" << 0 << false << true << false << true << true;
+}
+
+void TestMainWindow::fixedByAdministrator()
+{
+    QFETCH(QByteArray, system);
+    QFETCH(QString, userAutologin);
+    QFETCH(int, language);
+    QFETCH(bool, languageFixed);
+    QFETCH(bool, remember);
+    QFETCH(bool, rememberFixed);
+    QFETCH(bool, autoLogon);
+    QFETCH(bool, autoLogonFixed);
+    QVERIFY(home->writeSystemConfig(system));
+    writeSetting(QStringLiteral("language"), QStringLiteral("0"));
+    writeSetting(QStringLiteral("recordpass"), QStringLiteral("1"));
+    writeSetting(QStringLiteral("user"), QStringLiteral("alice"));
+    writeSetting(QStringLiteral("password"), QStringLiteral("pw"));
+    writeSetting(QStringLiteral("autologin"), userAutologin);
+
+    makeWindow();
+    auto *languageBox = child<QComboBox>(QStringLiteral("languageBox"));
+    auto *recordPass = child<QCheckBox>(QStringLiteral("recordPassBox"));
+    auto *autoLogin = child<QCheckBox>(QStringLiteral("autoLoginBox"));
+    QCOMPARE(languageBox->currentIndex(), language);
+    QCOMPARE(child<QPushButton>(QStringLiteral("loginButton"))->text(),
+        language == 1 ? QStringLiteral("Login") : QStringLiteral("登录"));
+    QCOMPARE(languageBox->isEnabled(), !languageFixed);
+    QCOMPARE(recordPass->isChecked(), remember);
+    QCOMPARE(recordPass->isEnabled(), !rememberFixed);
+    QCOMPARE(autoLogin->isChecked(), autoLogon);
+    QCOMPARE(autoLogin->isEnabled(), !autoLogonFixed);
+    QCOMPARE(child<QLineEdit>(QStringLiteral("passwordEdit"))->text(),
+        remember ? QStringLiteral("pw") : QString());
+    // An automatic logon has run in the constructor: no address, one message.
+    QCOMPARE(boxes.size(), autoLogon ? 1 : 0);
+
+    // Clicking a fixed box changes nothing; the login stores what the window shows.
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    QTest::mouseClick(recordPass, Qt::LeftButton);
+    QCOMPARE(recordPass->isChecked(), rememberFixed ? remember : !remember);
+    recordPass->setChecked(remember);
+    child<QLineEdit>(QStringLiteral("passwordEdit"))->setText(QStringLiteral("typed"));
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("loginButton")), Qt::LeftButton);
+    const QSettings stored(home->configFile(), QSettings::IniFormat);
+    QCOMPARE(
+        stored.value(QStringLiteral("password")).toString(), remember ? QStringLiteral("typed") : QString());
+    QCOMPARE(stored.value(QStringLiteral("recordpass")).toString(),
+        remember ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -27,6 +27,8 @@ private slots:
     void buildLine();
     void opensInAddressField_data();
     void opensInAddressField();
+    void addressForAllAccounts_data();
+    void addressForAllAccounts();
 
 private:
     QScopedPointer<TestHome> home;
@@ -140,6 +142,43 @@ void TestUrlDialog::cancelKeepsTypedTextForNextTime()
     dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QCOMPARE(dialog.serverAddress, QStringLiteral("typed.host"));
     QCOMPARE(readSetting(QStringLiteral("serviceIP"), QString()), QStringLiteral("typed.host"));
+}
+
+void TestUrlDialog::addressForAllAccounts_data()
+{
+    QTest::addColumn<QByteArray>("system");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("fixed");
+    QTest::addRow("default, user's own wins")
+        << QByteArray("[General]\nserviceIP=portal.corp\n") << "mine" << false;
+    QTest::addRow("mandatory") << QByteArray("[Mandatory]\nserviceIP=portal.corp\n") << "portal.corp" << true;
+}
+
+void TestUrlDialog::addressForAllAccounts()
+{
+    QFETCH(QByteArray, system);
+    QFETCH(QString, shown);
+    QFETCH(bool, fixed);
+    QVERIFY(home->writeSystemConfig(system));
+    writeSetting(QStringLiteral("serviceIP"), QStringLiteral("mine"));
+    UrlDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *field = dialog.findChild<QLineEdit *>(QStringLiteral("lineEdit"));
+    QCOMPARE(field->text(), shown);
+    QCOMPARE(dialog.serverAddress, shown);
+    QCOMPARE(field->isReadOnly(), fixed);
+
+    field->end(false);
+    QTest::keyClicks(field, QStringLiteral(".typed"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QVERIFY(!dialog.isVisible());
+    const QString taken = fixed ? shown : shown + QStringLiteral(".typed");
+    QCOMPARE(dialog.serverAddress, taken);
+    // A fixed address is never written into the user's file.
+    QCOMPARE(
+        QSettings(home->configFile(), QSettings::IniFormat).value(QStringLiteral("serviceIP")).toString(),
+        fixed ? QStringLiteral("mine") : taken);
 }
 
 void TestUrlDialog::buildLine_data()
