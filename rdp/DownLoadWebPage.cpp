@@ -19,7 +19,8 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(pageConsole, "js")
+// The web engine's own name and threshold for page console messages.
+Q_LOGGING_CATEGORY(pageConsole, "js", QtWarningMsg)
 
 // Connection files are a few hundred bytes; anything near this is not one.
 constexpr qint64 maxConnectionFileSize = 1024 * 1024;
@@ -72,6 +73,11 @@ bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, b
 void DownLoadWebPage::javaScriptConsoleMessage(
     JavaScriptConsoleMessageLevel level, const QString &message, int, const QString &)
 {
+    const QtMsgType type = level == InfoMessageLevel ? QtInfoMsg
+        : level == WarningMessageLevel               ? QtWarningMsg
+                                                     : QtCriticalMsg;
+    if (!pageConsole().isEnabled(type))
+        return;
     // A page may log its own address, which on the sign-in page holds the
     // password, and may log without end.
     if (consoleLogged >= maxConsoleMessagesPerPage) {
@@ -80,17 +86,12 @@ void DownLoadWebPage::javaScriptConsoleMessage(
     }
     ++consoleLogged;
     const QString text = maskLine(message).left(maxConsoleMessageLength);
-    switch (level) {
-    case InfoMessageLevel:
+    if (type == QtInfoMsg)
         qCInfo(pageConsole).noquote() << text;
-        break;
-    case WarningMessageLevel:
+    else if (type == QtWarningMsg)
         qCWarning(pageConsole).noquote() << text;
-        break;
-    case ErrorMessageLevel:
+    else
         qCCritical(pageConsole).noquote() << text;
-        break;
-    }
 }
 
 void DownLoadWebPage::reportDroppedConsoleMessages()
