@@ -11,8 +11,9 @@
 // content without those lines, each taken with its line end (CR LF, CR or LF).
 // Lines are split at every CR and every LF, as FreeRDP does; a file that starts
 // with the UTF-16LE byte order mark FF FE is read in 16-bit units, as FreeRDP
-// reads it. Every other byte stays as it was. *removed gets the number of lines
-// taken out.
+// reads it; without the mark FreeRDP reads 8-bit text, which ends for it at
+// the first NUL byte, so 16-bit text without the mark carries no option. Every
+// other byte stays as it was. *removed gets the number of lines taken out.
 QByteArray withoutOptionLines(const QByteArray &content, int *removed);
 
 // Takes those lines out of the file at path, rewriting it in place only when
