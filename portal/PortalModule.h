@@ -20,18 +20,20 @@ public:
     // ok is false for a load that failed or was aborted.
     virtual QWidget *createView(QWidget *parent) = 0;
 
-    // The portal page, owned by parent. It saves every download as the
-    // connection file and starts the client on it, and emits exitFromPage()
-    // instead of following the exit address.
+    // The portal page, owned by parent, in a profile of its own that keeps
+    // cookies and storage in memory and goes with the page. It saves the
+    // portal's downloads as the connection file and starts the client on it,
+    // and emits exitFromPage() instead of following the exit address.
     virtual QObject *createPage(QObject *parent) = 0;
 
     // Shows page in view.
     virtual void setPage(QWidget *view, QObject *page) = 0;
 
-    // The Accept-Language of the page's profile, which every page of the
-    // process shares.
+    // The Accept-Language of the page's profile.
     virtual void setAcceptLanguage(QObject *page, const QString &languages) = 0;
 
+    // Loads url in view; its origin becomes the portal's for the view's page:
+    // only downloads from there open desktops.
     virtual void load(QWidget *view, const QUrl &url) = 0;
 
     // The address the view shows or failed to load, after redirects.

@@ -34,8 +34,12 @@ void WebPortalModule::setAcceptLanguage(QObject *page, const QString &languages)
 
 void WebPortalModule::load(QWidget *view, const QUrl &url)
 {
-    if (auto *webView = qobject_cast<QWebEngineView *>(view))
-        webView->load(url);
+    auto *webView = qobject_cast<QWebEngineView *>(view);
+    if (!webView)
+        return;
+    if (auto *page = qobject_cast<DownLoadWebPage *>(webView->page()))
+        page->setPortalAddress(url);
+    webView->load(url);
 }
 
 QUrl WebPortalModule::url(QWidget *view)

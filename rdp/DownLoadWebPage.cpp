@@ -2,25 +2,50 @@
 
 #include "FreeRdpLauncher.h"
 #include "FreeRdpProbe.h"
+#include "OptionLines.h"
+#include "PortalOrigin.h"
 #include "PrivateDownloadFolder.h"
 #include "RdpTranslation.h"
+#include "SecretMask.h"
 
 #include <QDebug>
 #include <QFile>
+#include <QInputDialog>
+#include <QLoggingCategory>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 
+namespace {
+
+// The web engine's own name and threshold for page console messages.
+Q_LOGGING_CATEGORY(pageConsole, "js", QtWarningMsg)
+
+// Connection files are a few hundred bytes; anything near this is not one.
+constexpr qint64 maxConnectionFileSize = 1024 * 1024;
+constexpr int maxConsoleMessageLength = 1000;
+constexpr int maxConsoleMessagesPerPage = 50;
+
+} // namespace
+
+// A profile without a storage name lives in memory only. It is handed to the
+// page's base first and made the page's child here, so it goes after the page
+// has let go of it.
 DownLoadWebPage::DownLoadWebPage(QObject *parent)
-    : QWebEnginePage(parent)
+    : QWebEnginePage(new QWebEngineProfile, parent)
 {
+    profile()->setParent(this);
     connect(profile(), &QWebEngineProfile::downloadRequested, this, &DownLoadWebPage::onDownloadRequested);
     // Asked now, while the portal loads, so a click never waits for the answer.
     clientProbe = new FreeRdpProbe(FreeRdpLauncher::program(), this);
     removeStaleConnectionFile(QStandardPaths::writableLocation(QStandardPaths::TempLocation));
 }
 
-DownLoadWebPage::~DownLoadWebPage() = default;
+DownLoadWebPage::~DownLoadWebPage()
+{
+    reportDroppedConsoleMessages();
+}
 
 bool DownLoadWebPage::isExitAddress(const QUrl &url)
 {
@@ -33,25 +58,122 @@ bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &)
     return true;
 }
 
-bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
+bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
 {
     if (isExitAddress(url)) {
         // The receiver may delete this page; touch nothing of it afterwards.
         emit exitFromPage();
         return false;
     }
+    if (isMainFrame)
+        reportDroppedConsoleMessages();
     return true;
+}
+
+void DownLoadWebPage::javaScriptConsoleMessage(
+    JavaScriptConsoleMessageLevel level, const QString &message, int, const QString &)
+{
+    const QtMsgType type = level == InfoMessageLevel ? QtInfoMsg
+        : level == WarningMessageLevel               ? QtWarningMsg
+                                                     : QtCriticalMsg;
+    if (!pageConsole().isEnabled(type))
+        return;
+    // A page may log its own address, which on the sign-in page holds the
+    // password, and may log without end.
+    if (consoleLogged >= maxConsoleMessagesPerPage) {
+        ++consoleDropped;
+        return;
+    }
+    ++consoleLogged;
+    const QString text = maskLine(message).left(maxConsoleMessageLength);
+    if (type == QtInfoMsg)
+        qCInfo(pageConsole).noquote() << text;
+    else if (type == QtWarningMsg)
+        qCWarning(pageConsole).noquote() << text;
+    else
+        qCCritical(pageConsole).noquote() << text;
+}
+
+void DownLoadWebPage::reportDroppedConsoleMessages()
+{
+    if (consoleDropped > 0)
+        qCWarning(pageConsole).noquote()
+            << QStringLiteral("%1 more console message(s) of the page not logged").arg(consoleDropped);
+    consoleLogged = 0;
+    consoleDropped = 0;
+}
+
+QString DownLoadWebPage::dialogTitle(const char *kind) const
+{
+    const QString origin = originOf(url());
+    return QStringLiteral("Javascript %1 - %2")
+        .arg(QLatin1String(kind), origin.isEmpty() ? url().scheme() + QLatin1Char(':') : origin);
+}
+
+void DownLoadWebPage::javaScriptAlert(const QUrl &, const QString &message)
+{
+    QMessageBox::information(view(), dialogTitle("Alert"), message.toHtmlEscaped());
+}
+
+bool DownLoadWebPage::javaScriptConfirm(const QUrl &, const QString &message)
+{
+    return QMessageBox::information(
+               view(), dialogTitle("Confirm"), message.toHtmlEscaped(), QMessageBox::Ok, QMessageBox::Cancel)
+        == QMessageBox::Ok;
+}
+
+bool DownLoadWebPage::javaScriptPrompt(
+    const QUrl &, const QString &message, const QString &defaultValue, QString *result)
+{
+    bool accepted = false;
+    const QString text = QInputDialog::getText(
+        view(), dialogTitle("Prompt"), message.toHtmlEscaped(), QLineEdit::Normal, defaultValue, &accepted);
+    if (result)
+        *result = text;
+    return accepted;
 }
 
 void DownLoadWebPage::onDownloadRequested(QWebEngineDownloadItem *item)
 {
+    // The item's page decides, not the profile: another page may share it.
+    if (item->page() != this)
+        return;
+    if (!isPortalOrigin(item->url(), portalAddress, url())) {
+        const QString origin = originOf(item->url());
+        qWarning().noquote() << QStringLiteral("download from %1 refused: desktops come from the portal only")
+                                    .arg(origin.isEmpty() ? item->url().scheme() + QLatin1Char(':') : origin);
+        item->cancel();
+        return;
+    }
     connect(item, &QWebEngineDownloadItem::finished, this, &DownLoadWebPage::launchFreeRdp);
+    connect(item, &QWebEngineDownloadItem::downloadProgress, this, &DownLoadWebPage::onDownloadProgress);
     item->setDownloadDirectory(privateDownloadFolder());
     item->setDownloadFileName(QStringLiteral("tmp.rdp"));
     qDebug() << item->downloadDirectory() << item->downloadFileName();
     rdpFilePath = item->downloadDirectory() + QLatin1Char('/') + item->downloadFileName();
     QFile::remove(rdpFilePath);
     item->accept();
+}
+
+void DownLoadWebPage::onDownloadProgress(qint64 received)
+{
+    auto *item = qobject_cast<QWebEngineDownloadItem *>(sender());
+    if (item && received > maxConnectionFileSize)
+        refuseOversized(item);
+}
+
+void DownLoadWebPage::refuseOversized(QWebEngineDownloadItem *item)
+{
+    // Cut off where it passes the limit, so it cannot fill the runtime folder.
+    item->disconnect(this);
+    item->cancel();
+    // It may have ended before its progress was seen.
+    if (item->state() == QWebEngineDownloadItem::DownloadCompleted)
+        QFile::remove(item->downloadDirectory() + QLatin1Char('/') + item->downloadFileName());
+    qWarning().noquote() << QStringLiteral(
+        "download over %1 bytes cancelled: no connection file is that large; "
+        "no client started")
+                                .arg(maxConnectionFileSize);
 }
 
 void DownLoadWebPage::convertRdpFile(const QByteArray &path, QStringList &arguments) const
@@ -62,7 +184,11 @@ void DownLoadWebPage::convertRdpFile(const QByteArray &path, QStringList &argume
 void DownLoadWebPage::launchFreeRdp()
 {
     // A cancelled or broken download leaves no usable file: no session then.
-    if (const auto *item = qobject_cast<QWebEngineDownloadItem *>(sender())) {
+    if (auto *item = qobject_cast<QWebEngineDownloadItem *>(sender())) {
+        if (item->receivedBytes() > maxConnectionFileSize) {
+            refuseOversized(item);
+            return;
+        }
         if (item->state() != QWebEngineDownloadItem::DownloadCompleted) {
             qWarning() << "download ended without a whole file, no client started:" << rdpFilePath
                        << item->interruptReasonString();
@@ -70,6 +196,8 @@ void DownLoadWebPage::launchFreeRdp()
         }
     }
     makeOwnerOnly(rdpFilePath);
+    if (!removeOptionLines(rdpFilePath))
+        return;
     QStringList arguments {rdpFilePath};
     // In the file system's own encoding: a temporary folder under a Chinese user
     // name must still be readable.

@@ -6,12 +6,15 @@
 class FreeRdpProbe;
 class QWebEngineDownloadItem;
 
-// The page behind the portal view. Every download is taken to be an RDP
-// connection file: it is saved as tmp.rdp in a folder of this user's own (the
-// temporary directory on Windows) and, once finished, opened in a FreeRDP
-// client started as a child process of the page.
+// The page behind the portal view. A download of this page from the portal
+// (see setPortalAddress) is taken to be an RDP connection file: it is saved as
+// tmp.rdp in a folder of this user's own (the temporary directory on Windows)
+// and, once finished, opened in a FreeRDP client started as a child process of
+// the page. Downloads from anywhere else, and files over 1 MiB, are refused.
 // A navigation to an address ending in "abouttarsen" is the portal's way of
 // saying goodbye: it is dropped and exitFromPage() is emitted instead.
+// The page works in a profile of its own that keeps cookies and storage in
+// memory only and goes with the page, so a portal session ends with it.
 class DownLoadWebPage : public QWebEnginePage
 {
     Q_OBJECT
@@ -19,6 +22,10 @@ class DownLoadWebPage : public QWebEnginePage
 public:
     explicit DownLoadWebPage(QObject *parent = nullptr);
     ~DownLoadWebPage() override;
+
+    // The portal's address; only downloads from its origin open desktops.
+    // Until it is set, every download is refused.
+    void setPortalAddress(const QUrl &address) { portalAddress = address; }
 
     // Path of the latest download's file; empty until the first download.
     QString downloadedFilePath() const { return rdpFilePath; }
@@ -38,10 +45,25 @@ signals:
 protected:
     bool certificateError(const QWebEngineCertificateError &error) override;
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int lineNumber,
+        const QString &sourceId) override;
+    void javaScriptAlert(const QUrl &securityOrigin, const QString &message) override;
+    bool javaScriptConfirm(const QUrl &securityOrigin, const QString &message) override;
+    bool javaScriptPrompt(const QUrl &securityOrigin, const QString &message, const QString &defaultValue,
+        QString *result) override;
 
 private:
     void onDownloadRequested(QWebEngineDownloadItem *item);
+    void onDownloadProgress(qint64 received);
+    void refuseOversized(QWebEngineDownloadItem *item);
+    void reportDroppedConsoleMessages();
+    // The page's scheme, host and port: the sign-in address holds the password.
+    QString dialogTitle(const char *kind) const;
 
+    QUrl portalAddress;
     QString rdpFilePath;
+    // Console messages logged and dropped since the last main-frame navigation.
+    int consoleLogged = 0;
+    int consoleDropped = 0;
     FreeRdpProbe *clientProbe = nullptr;
 };

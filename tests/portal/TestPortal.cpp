@@ -14,8 +14,10 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QPushButton>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QtTest>
 
@@ -67,6 +69,8 @@ private slots:
     void hugeIdentityReply();
     void identityReplyThatNeverEnds();
     void portalOwnsKeyboard();
+    void signInPageKeepsThePassword();
+    void sessionEndsWithThePortal();
 
 private:
     void login(const QString &address);
@@ -112,6 +116,8 @@ void TestPortal::init()
     server.exitBeforeLoaded = false;
     server.signInPage = QByteArray();
     server.dropSignIn = false;
+    server.signInExtra.clear();
+    server.sessionCookie.clear();
     boxes.clear();
 }
 
@@ -627,6 +633,70 @@ void TestPortal::portalOwnsKeyboard()
     QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(QStringLiteral("/")).size(), 2, 30000);
     QVERIFY(server.requestsTo(QStringLiteral("/")).last().rawQuery.startsWith("username=kate&"));
+}
+
+void TestPortal::signInPageKeepsThePassword()
+{
+    // The sign-in address holds the password: a page that logs it or raises a
+    // dialog titled with it must leave neither in the log nor on screen.
+    server.signInExtra = "<script>console.error(location.href); alert('signed in');</script>";
+    QStringList titles;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&titles] {
+        const QWidgetList all = QApplication::topLevelWidgets();
+        for (QWidget *widget : all) {
+            if (!widget->isVisible())
+                continue;
+            titles << widget->windowTitle();
+            if (auto *box = qobject_cast<QMessageBox *>(widget))
+                box->done(QMessageBox::Ok);
+        }
+    });
+    watcher.start(50);
+    login(server.address());
+    const QString alertTitle = QStringLiteral("Javascript Alert - %1").arg(server.address());
+    QTRY_VERIFY_WITH_TIMEOUT(titles.contains(alertTitle), 30000);
+    const QString logPath = logFilePath(QDate::currentDate());
+    const auto log = [&logPath] {
+        QFile file(logPath);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(log().contains("Critical: https://127.0.0.1:"), 20000);
+    window.reset();
+    watcher.stop();
+    qInstallMessageHandler(nullptr);
+
+    const QByteArray session = log();
+    QVERIFY2(session.contains("username=a%20b&password***"), session.constData());
+    for (const QString &secret : {password, QStringLiteral("S3cr3t%20pw")}) {
+        QVERIFY2(!session.contains(secret.toUtf8()), qPrintable(secret));
+        for (const QString &title : qAsConst(titles))
+            QVERIFY2(!title.contains(secret), qPrintable(title));
+    }
+}
+
+void TestPortal::sessionEndsWithThePortal()
+{
+    server.sessionCookie = "portal_session=c00k1e; Path=/; Secure; HttpOnly";
+    login(server.address());
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+    // The portal's cookie is there while the portal is.
+    livePage()->runJavaScript(QStringLiteral("fetch('/still-signed-in');"));
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(QStringLiteral("/still-signed-in")).size(), 1, 20000);
+    QCOMPARE(server.requestsTo(QStringLiteral("/still-signed-in")).first().header("Cookie"),
+        QByteArray("portal_session=c00k1e"));
+    QPointer<QWebEngineProfile> profile = livePage()->profile();
+
+    livePage()->runJavaScript(QStringLiteral("document.getElementById('exit').click();"));
+    QTRY_VERIFY_WITH_TIMEOUT(portalPages(window.data()).isEmpty(), 20000);
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestsTo(QStringLiteral("/")).size(), 2, 30000);
+    QCOMPARE(server.requestsTo(QStringLiteral("/")).last().header("Cookie"), QByteArray());
+    // Kept in memory only, and gone with the portal it served.
+    QVERIFY(!profile);
+    QTRY_VERIFY_WITH_TIMEOUT(livePage(), 20000);
+    QVERIFY(livePage()->profile()->isOffTheRecord());
 }
 
 QTEST_MAIN(TestPortal)

@@ -45,6 +45,11 @@ private slots:
     void nextDownloadReplacesTheFile();
     void clientsEndWithThePage();
     void cancelledDownloadStartsNothing();
+    void downloadOrigins_data();
+    void downloadOrigins();
+    void oversizedDownloadStartsNothing();
+    void optionLinesRemoved();
+    void consoleMessagesBounded();
 
 private:
     void openPage();
@@ -52,6 +57,7 @@ private:
     void clickDesktopLink();
 
     PortalServer server;
+    PortalServer otherServer;
     QScopedPointer<TestHome> home;
     QScopedPointer<FakeClient> fake;
     QString previousDir;
@@ -63,6 +69,7 @@ private:
 void TestDownLoadWebPage::initTestCase()
 {
     QVERIFY(server.start());
+    QVERIFY(otherServer.start());
     // A user's ordinary umask, and no runtime folder: the shared temporary
     // directory is the hard case.
     ::umask(022);
@@ -91,6 +98,7 @@ void TestDownLoadWebPage::openPage()
     view = new QWebEngineView;
     page = new DownLoadWebPage(this);
     view->setPage(page);
+    page->setPortalAddress(server.url(QStringLiteral("/")));
     view->resize(800, 600);
     view->show();
     QSignalSpy loaded(page, &QWebEnginePage::loadFinished);
@@ -454,13 +462,16 @@ void TestDownLoadWebPage::cancelledDownloadStartsNothing()
 {
     server.endlessDownload = true;
     QPointer<QWebEngineDownloadItem> item;
-    // Connected after the page's own handler, so the item is accepted already.
+    // Connected after the page's own handler, so the item is accepted already;
+    // cancelled at once, since an endless download is soon cut off by the page.
     connect(page->profile(), &QWebEngineProfile::downloadRequested, this,
-        [&item](QWebEngineDownloadItem *requested) { item = requested; });
+        [&item](QWebEngineDownloadItem *requested) {
+            item = requested;
+            requested->cancel();
+        });
     QScopedPointer<MessageRecorder> recorder(new MessageRecorder);
     clickDesktopLink();
-    QTRY_VERIFY_WITH_TIMEOUT(item && item->receivedBytes() > 0, 20000);
-    item->cancel();
+    QTRY_VERIFY_WITH_TIMEOUT(item, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(item->state(), QWebEngineDownloadItem::DownloadCancelled, 10000);
     // The page has seen the end of the download and said why it starts nothing.
     QTRY_COMPARE_WITH_TIMEOUT(recorder->count(QStringLiteral("no client started")), 1, 10000);
@@ -476,6 +487,123 @@ void TestDownLoadWebPage::cancelledDownloadStartsNothing()
     QFile saved(page->downloadedFilePath());
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), server.connectionFile);
+}
+
+void TestDownLoadWebPage::downloadOrigins_data()
+{
+    QTest::addColumn<QString>("script"); // %1: the other server
+    QTest::addColumn<bool>("starts");
+
+    QTest::addRow("link to another server")
+        << "var a = document.createElement('a'); a.href = '%1/desktops/office.rdp';"
+           "document.body.appendChild(a); a.click();"
+        << false;
+    QTest::addRow("frame of another server")
+        << "var f = document.createElement('iframe'); f.src = '%1/desktops/office.rdp';"
+           "document.body.appendChild(f);"
+        << false;
+    QTest::addRow("data: on the portal's page")
+        << "var a = document.createElement('a'); a.download = 'x.rdp';"
+           "a.href = 'data:application/x-rdp;base64,' + btoa('use gfx:i:1\\r\\n');"
+           "document.body.appendChild(a); a.click();"
+        << true;
+    QTest::addRow("blob: made by the portal's page")
+        << "var a = document.createElement('a'); a.download = 'x.rdp';"
+           "a.href = URL.createObjectURL(new Blob(['use gfx:i:1\\r\\n'], {type: 'application/x-rdp'}));"
+           "document.body.appendChild(a); a.click();"
+        << true;
+}
+
+void TestDownLoadWebPage::downloadOrigins()
+{
+    QFETCH(QString, script);
+    QFETCH(bool, starts);
+    otherServer.clearRequests();
+    MessageRecorder recorder;
+    page->runJavaScript(script.arg(otherServer.address()));
+    if (starts) {
+        QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+        QFile saved(page->downloadedFilePath());
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("use gfx:i:1\r\n"));
+        QCOMPARE(recorder.count(QStringLiteral("refused")), 0);
+        return;
+    }
+    const QString line = QStringLiteral("download from %1 refused").arg(otherServer.address());
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.count(line), 1, 20000);
+    QVERIFY(!otherServer.requestsTo(QStringLiteral("/desktops/office.rdp")).isEmpty());
+    // Refused before anything was saved: the client would have been the next line.
+    QCOMPARE(recorder.count(QStringLiteral("/desktops")), 0);
+    QCOMPARE(recorder.count(QStringLiteral("/xfreerdp\"")), 0);
+    QCOMPARE(fake->calls().size(), 0);
+    QVERIFY(page->downloadedFilePath().isEmpty());
+}
+
+void TestDownLoadWebPage::oversizedDownloadStartsNothing()
+{
+    const QByteArray first = server.connectionFile;
+    server.connectionFile = "full address:s:h\r\n" + QByteArray(2 * 1024 * 1024, ' ');
+    QPointer<QWebEngineDownloadItem> item;
+    connect(page->profile(), &QWebEngineProfile::downloadRequested, this,
+        [&item](QWebEngineDownloadItem *requested) { item = requested; });
+    MessageRecorder recorder;
+    clickDesktopLink();
+    QTRY_VERIFY_WITH_TIMEOUT(item && item->isFinished(), 20000);
+    server.connectionFile = first;
+    QCOMPARE(recorder.count(QStringLiteral("download over 1048576 bytes cancelled")), 1);
+    // The end of the download is seen and says nothing more.
+    QCOMPARE(recorder.count(QStringLiteral("no client started")), 1);
+    QCOMPARE(recorder.count(QStringLiteral("/xfreerdp\"")), 0);
+    QCOMPARE(fake->calls().size(), 0);
+    QVERIFY(item->receivedBytes() <= 2 * 1024 * 1024);
+    QVERIFY(!QFile::exists(page->downloadedFilePath()));
+}
+
+void TestDownLoadWebPage::optionLinesRemoved()
+{
+    const QByteArray first = server.connectionFile;
+    server.connectionFile = QByteArrayLiteral("full address:s:127.0.0.1:3389\r\n"
+                                              "/drive:all,/\r\n"
+                                              "use multimon:i:1\r\n"
+                                              "/usb:auto\r\n"
+                                              "redirectprinters:i:1\r\n");
+    MessageRecorder recorder;
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    server.connectionFile = first;
+    // What the client got: the file without the two lines, and the options of the file without them.
+    QFile saved(page->downloadedFilePath());
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), first);
+    QCOMPARE(modeOf(saved.fileName()), 0600);
+    const QStringList expected {saved.fileName(), QStringLiteral("/multimon"), QStringLiteral("/f"),
+        QStringLiteral("/sound:latency:200"), QStringLiteral("-window-drag"),
+        QStringLiteral("-offscreen-cache"), QStringLiteral("-glyph-cache"), QStringLiteral("-bitmap-cache"),
+        QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};
+    QCOMPARE(fake->calls().first(), expected);
+    QCOMPARE(recorder.count(QtWarningMsg, QStringLiteral("removed 2 line(s) starting with \"/\"")), 1);
+    QCOMPARE(recorder.count(QStringLiteral("drive:all")), 0);
+}
+
+void TestDownLoadWebPage::consoleMessagesBounded()
+{
+    MessageRecorder recorder;
+    // 60 messages: the first with the sign-in address in it, the rest long.
+    page->runJavaScript(
+        QStringLiteral("console.error('https://h/?username=u&password=Hunter2&sid=1');"
+                       "for (var i = 0; i < 59; ++i) console.warn('n' + i + ' ' + 'x'.repeat(1500));"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.count(QStringLiteral("n48 ")), 1, 20000);
+    page->load(server.url(QStringLiteral("/page2")));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.count(QStringLiteral("10 more console message(s)")), 1, 20000);
+    page->runJavaScript(QStringLiteral("console.warn('after the next page');"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.count(QStringLiteral("after the next page")), 1, 20000);
+
+    QCOMPARE(recorder.count(QtCriticalMsg, QStringLiteral("password***")), 1);
+    QCOMPARE(recorder.count(QStringLiteral("Hunter2")), 0);
+    const QStringList longOnes = recorder.messages().filter(QRegularExpression(QStringLiteral("^n\\d+ x")));
+    QCOMPARE(longOnes.size(), 49);
+    for (const QString &message : longOnes)
+        QCOMPARE(message.size(), 1000);
 }
 
 QTEST_MAIN(TestDownLoadWebPage)

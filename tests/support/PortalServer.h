@@ -43,6 +43,10 @@ public:
     // The connection file never ends: the download streams filler until
     // someone cancels it.
     bool endlessDownload = false;
+    // Markup added to the sign-in page ("/").
+    QByteArray signInExtra;
+    // A Set-Cookie value sent with the sign-in page.
+    QByteArray sessionCookie;
     QByteArray connectionFile = QByteArrayLiteral("full address:s:127.0.0.1:3389\r\n"
                                                   "use multimon:i:1\r\n"
                                                   "redirectprinters:i:1\r\n");
@@ -93,7 +97,14 @@ private:
                 "<html><body><img src='/held.png'>"
                 "<script>setTimeout(function() { location.href = '/logout/abouttarsen'; }, 300);</script>"
                 "</body></html>");
-        if (request.path == QLatin1String("/") || request.path.startsWith(QLatin1String("/page")))
+        if (request.path == QLatin1String("/")) {
+            HttpResponse page
+                = HttpResponse::html(200, QByteArray(portalPage).replace("</body>", signInExtra + "</body>"));
+            if (!sessionCookie.isEmpty())
+                page.setHeader("Set-Cookie", sessionCookie);
+            return page;
+        }
+        if (request.path.startsWith(QLatin1String("/page")))
             return HttpResponse::html(200, portalPage);
         return HttpResponse::html(200, "<html><body>elsewhere</body></html>");
     }

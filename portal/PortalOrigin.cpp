@@ -1,0 +1,48 @@
+#include "PortalOrigin.h"
+
+#include <QString>
+#include <QUrl>
+
+namespace {
+
+int defaultPort(const QString &scheme)
+{
+    if (scheme == QLatin1String("https") || scheme == QLatin1String("wss"))
+        return 443;
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("ws"))
+        return 80;
+    if (scheme == QLatin1String("ftp"))
+        return 21;
+    return -1;
+}
+
+} // namespace
+
+QString originOf(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("blob"))
+        return originOf(QUrl(url.path(QUrl::FullyEncoded)));
+    const QString host = url.host(QUrl::FullyEncoded).toLower();
+    if (scheme.isEmpty() || host.isEmpty())
+        return QString();
+    const int port = url.port(defaultPort(scheme));
+    const QString bracketed
+        = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    QString origin = scheme + QLatin1String("://") + bracketed;
+    if (port >= 0)
+        origin += QLatin1Char(':') + QString::number(port);
+    return origin;
+}
+
+bool isPortalOrigin(const QUrl &url, const QUrl &portal, const QUrl &page)
+{
+    const QString expected = originOf(portal);
+    if (expected.isEmpty())
+        return false;
+    // A data: address carries its content in itself: it is the portal's only
+    // when the portal's own page offers it.
+    if (url.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
+        return originOf(page) == expected;
+    return originOf(url) == expected;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+class QString;
+class QUrl;
+
+// Where a page or a download comes from, as the web engine decides what may
+// talk to what: scheme, host and port, and nothing of the path or query.
+
+// "scheme://host:port" for url, the host in lower case and the port of the
+// scheme filled in when the address leaves it out (https://Portal gives
+// https://portal:443). Empty for an address without a host (file:, about:,
+// data:, blob: and the like).
+QString originOf(const QUrl &url);
+
+// True when url comes from the portal at portal. A blob: address counts by the
+// origin inside it; a data: address has none of its own and counts only when
+// page, the page that offers it, comes from the portal. Nothing matches a
+// portal without an origin.
+bool isPortalOrigin(const QUrl &url, const QUrl &portal, const QUrl &page);
