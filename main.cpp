@@ -1,3 +1,4 @@
+#include "HighDpi.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
 #include "SharedGlContext.h"
@@ -9,7 +10,7 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    setHighDpiScaling();
     QApplication app(argc, argv);
     const QLocale locale;
     applyLanguageDefault(locale);

@@ -7,6 +7,7 @@
 #include "PrivateDownloadFolder.h"
 #include "RdpTranslation.h"
 #include "SecretMask.h"
+#include "WebEngineDownload.h"
 
 #include <QDebug>
 #include <QFile>
@@ -14,8 +15,9 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QStandardPaths>
-#include <QWebEngineDownloadItem>
+#include <QWebEngineCertificateError>
 #include <QWebEngineProfile>
+#include <QWebEngineView>
 
 namespace {
 
@@ -37,6 +39,9 @@ DownLoadWebPage::DownLoadWebPage(QObject *parent)
 {
     profile()->setParent(this);
     connect(profile(), &QWebEngineProfile::downloadRequested, this, &DownLoadWebPage::onDownloadRequested);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    connect(this, &QWebEnginePage::certificateError, this, &DownLoadWebPage::onCertificateError);
+#endif
     // Asked now, while the portal loads, so a click never waits for the answer.
     clientProbe = new FreeRdpProbe(FreeRdpLauncher::program(), this);
     removeStaleConnectionFile(QStandardPaths::writableLocation(QStandardPaths::TempLocation));
@@ -52,11 +57,26 @@ bool DownLoadWebPage::isExitAddress(const QUrl &url)
     return url.toString().endsWith(QLatin1String("abouttarsen"), Qt::CaseInsensitive);
 }
 
-bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &)
+bool DownLoadWebPage::acceptsCertificate(const QWebEngineCertificateError &) const
 {
     // Portal servers often use self-signed certificates: any is accepted, as in the identity check.
     return true;
 }
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &error)
+{
+    return acceptsCertificate(error);
+}
+#else
+void DownLoadWebPage::onCertificateError(QWebEngineCertificateError error)
+{
+    if (acceptsCertificate(error))
+        error.acceptCertificate();
+    else
+        error.rejectCertificate();
+}
+#endif
 
 bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
 {
@@ -110,15 +130,24 @@ QString DownLoadWebPage::dialogTitle(const char *kind) const
         .arg(QLatin1String(kind), origin.isEmpty() ? url().scheme() + QLatin1Char(':') : origin);
 }
 
+QWidget *DownLoadWebPage::dialogParent() const
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return QWebEngineView::forPage(this);
+#else
+    return view();
+#endif
+}
+
 void DownLoadWebPage::javaScriptAlert(const QUrl &, const QString &message)
 {
-    QMessageBox::information(view(), dialogTitle("Alert"), message.toHtmlEscaped());
+    QMessageBox::information(dialogParent(), dialogTitle("Alert"), message.toHtmlEscaped());
 }
 
 bool DownLoadWebPage::javaScriptConfirm(const QUrl &, const QString &message)
 {
-    return QMessageBox::information(
-               view(), dialogTitle("Confirm"), message.toHtmlEscaped(), QMessageBox::Ok, QMessageBox::Cancel)
+    return QMessageBox::information(dialogParent(), dialogTitle("Confirm"), message.toHtmlEscaped(),
+               QMessageBox::Ok, QMessageBox::Cancel)
         == QMessageBox::Ok;
 }
 
@@ -126,14 +155,14 @@ bool DownLoadWebPage::javaScriptPrompt(
     const QUrl &, const QString &message, const QString &defaultValue, QString *result)
 {
     bool accepted = false;
-    const QString text = QInputDialog::getText(
-        view(), dialogTitle("Prompt"), message.toHtmlEscaped(), QLineEdit::Normal, defaultValue, &accepted);
+    const QString text = QInputDialog::getText(dialogParent(), dialogTitle("Prompt"), message.toHtmlEscaped(),
+        QLineEdit::Normal, defaultValue, &accepted);
     if (result)
         *result = text;
     return accepted;
 }
 
-void DownLoadWebPage::onDownloadRequested(QWebEngineDownloadItem *item)
+void DownLoadWebPage::onDownloadRequested(WebEngineDownload *item)
 {
     // The item's page decides, not the profile: another page may share it.
     if (item->page() != this)
@@ -145,8 +174,8 @@ void DownLoadWebPage::onDownloadRequested(QWebEngineDownloadItem *item)
         item->cancel();
         return;
     }
-    connect(item, &QWebEngineDownloadItem::finished, this, &DownLoadWebPage::launchFreeRdp);
-    connect(item, &QWebEngineDownloadItem::downloadProgress, this, &DownLoadWebPage::onDownloadProgress);
+    connect(item, downloadFinishedSignal, this, &DownLoadWebPage::launchFreeRdp);
+    connect(item, downloadProgressSignal, this, &DownLoadWebPage::onDownloadProgress);
     item->setDownloadDirectory(privateDownloadFolder());
     item->setDownloadFileName(QStringLiteral("tmp.rdp"));
     qDebug() << item->downloadDirectory() << item->downloadFileName();
@@ -155,20 +184,20 @@ void DownLoadWebPage::onDownloadRequested(QWebEngineDownloadItem *item)
     item->accept();
 }
 
-void DownLoadWebPage::onDownloadProgress(qint64 received)
+void DownLoadWebPage::onDownloadProgress()
 {
-    auto *item = qobject_cast<QWebEngineDownloadItem *>(sender());
-    if (item && received > maxConnectionFileSize)
+    auto *item = qobject_cast<WebEngineDownload *>(sender());
+    if (item && item->receivedBytes() > maxConnectionFileSize)
         refuseOversized(item);
 }
 
-void DownLoadWebPage::refuseOversized(QWebEngineDownloadItem *item)
+void DownLoadWebPage::refuseOversized(WebEngineDownload *item)
 {
     // Cut off where it passes the limit, so it cannot fill the runtime folder.
     item->disconnect(this);
     item->cancel();
     // It may have ended before its progress was seen.
-    if (item->state() == QWebEngineDownloadItem::DownloadCompleted)
+    if (item->state() == WebEngineDownload::DownloadCompleted)
         QFile::remove(item->downloadDirectory() + QLatin1Char('/') + item->downloadFileName());
     qWarning().noquote() << QStringLiteral(
         "download over %1 bytes cancelled: no connection file is that large; "
@@ -184,12 +213,12 @@ void DownLoadWebPage::convertRdpFile(const QByteArray &path, QStringList &argume
 void DownLoadWebPage::launchFreeRdp()
 {
     // A cancelled or broken download leaves no usable file: no session then.
-    if (auto *item = qobject_cast<QWebEngineDownloadItem *>(sender())) {
+    if (auto *item = qobject_cast<WebEngineDownload *>(sender())) {
         if (item->receivedBytes() > maxConnectionFileSize) {
             refuseOversized(item);
             return;
         }
-        if (item->state() != QWebEngineDownloadItem::DownloadCompleted) {
+        if (item->state() != WebEngineDownload::DownloadCompleted) {
             qWarning() << "download ended without a whole file, no client started:" << rdpFilePath
                        << item->interruptReasonString();
             return;

@@ -177,8 +177,11 @@ void MainWindow::focusLoginEntry()
 
 void MainWindow::loadTranslators()
 {
-    englishTranslator.load(QStringLiteral(":/lang_English.qm"));
-    chineseTranslator.load(QStringLiteral(":/lang_Chinese.qm"));
+    // Both are compiled in; a miss is a broken build, and the form would show
+    // its source texts only.
+    if (!englishTranslator.load(QStringLiteral(":/lang_English.qm"))
+        || !chineseTranslator.load(QStringLiteral(":/lang_Chinese.qm")))
+        qWarning() << "a compiled-in catalogue did not load";
     if (englishSelected())
         QApplication::installTranslator(&englishTranslator);
     else

@@ -1,5 +1,5 @@
 # Builds the Debian package from the build tree and checks what it holds.
-# -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder>
+# -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder> -DQT_MAJOR=<5 or 6>
 
 function(require text pattern what)
     if(NOT text MATCHES "${pattern}")
@@ -37,7 +37,11 @@ require("${info}" "\n Version: 2\\.1\\.0\n" "version")
 require("${info}" "\n Maintainer: [^\n]+<[^\n]+@[^\n]+>\n" "maintainer")
 require("${info}" "\n Description: [^\n]+\n  [^\n]+" "description")
 require("${info}" "\n Depends: ([^\n]*, )?freerdp3-x11 \\| freerdp2-x11[,\n]" "either FreeRDP")
-foreach(dependency libqt5webenginewidgets5 libqt5widgets5 libqt5network5 libqt5core5a)
+# The libraries of the Qt the program was built with; the names of some
+# carry "a" or "t64" after a change of their binary interface.
+set(major ${QT_MAJOR})
+foreach(dependency libqt${major}webenginewidgets${major} libqt${major}widgets${major}(t64)?
+        libqt${major}network${major}(t64)? libqt${major}core${major}(a|t64)?)
     require("${info}" "\n Depends: ([^\n]*[ ,])?${dependency}[ ,(\n]" "dependency ${dependency}")
 endforeach()
 

@@ -163,7 +163,13 @@ int TestPortal::clientStartsLogged() const
 QWebEngineView *TestPortal::liveView() const
 {
     QWebEnginePage *page = livePage();
-    return page ? qobject_cast<QWebEngineView *>(page->view()) : nullptr;
+    if (!page)
+        return nullptr;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return QWebEngineView::forPage(page);
+#else
+    return qobject_cast<QWebEngineView *>(page->view());
+#endif
 }
 
 void TestPortal::askPageFocus()
@@ -373,7 +379,8 @@ void TestPortal::portalNotOpened()
         if (line.contains("did not load"))
             failure += line;
     // The address that failed, without the query that holds the password.
-    QVERIFY2(failure.trimmed().endsWith(" " + server.address().toLatin1() + "/"), failure.constData());
+    QVERIFY2(
+        failure.trimmed().endsWith(QByteArray(" " + server.address().toLatin1() + "/")), failure.constData());
 
     // The form works: Enter in the password field opens the portal, now that it loads.
     server.dropSignIn = false;

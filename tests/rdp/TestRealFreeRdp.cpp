@@ -384,7 +384,7 @@ void TestRealFreeRdp::session()
     }
     QVERIFY(!startLine.isEmpty());
     for (const QString &option : qAsConst(passed))
-        QVERIFY2(startLine.contains(' ' + option.toLatin1()), startLine.constData());
+        QVERIFY2(startLine.contains(QByteArray(' ' + option.toLatin1())), startLine.constData());
     for (const QString &option : qAsConst(notPassed))
         QVERIFY2(!startLine.contains(option.toLatin1()), startLine.constData());
 

@@ -19,6 +19,7 @@
 #include "FreeRdpClient.h"
 #include "FreeRdpLauncher.h"
 #include "FreeRdpProbe.h"
+#include "HighDpi.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
 #include "PortalModuleLoader.h"
@@ -242,7 +243,7 @@ int runFloor(const QString &portal, const QString &remoteDisplay, const QString 
 int main(int argc, char *argv[])
 {
     // The launcher's own start, step for step.
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    setHighDpiScaling();
     QApplication app(argc, argv);
     PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     QStringList args = app.arguments();
