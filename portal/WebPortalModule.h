@@ -13,4 +13,5 @@ public:
     void setAcceptLanguage(QObject *page, const QString &languages) override;
     void load(QWidget *view, const QUrl &url) override;
     void detachPage(QObject *page) override;
+    void setCertificateCheck(QObject *page, CertificateCheck check) override;
 };

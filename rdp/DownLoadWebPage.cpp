@@ -7,7 +7,9 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QSslCertificate>
 #include <QStandardPaths>
+#include <QWebEngineCertificateError>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 
@@ -27,10 +29,10 @@ bool DownLoadWebPage::isExitAddress(const QUrl &url)
     return url.toString().endsWith(QLatin1String("abouttarsen"), Qt::CaseInsensitive);
 }
 
-bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &)
+bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &error)
 {
-    // Portal servers often use self-signed certificates: any is accepted, as in the identity check.
-    return true;
+    // The sign-in address carries the password: an unjudged server gets nothing.
+    return certificateCheck && certificateCheck(error.url(), error.certificateChain());
 }
 
 bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)

@@ -3,7 +3,10 @@
 #include <QStringList>
 #include <QWebEnginePage>
 
+#include <functional>
+
 class FreeRdpProbe;
+class QSslCertificate;
 class QWebEngineDownloadItem;
 
 // The page behind the portal view. Every download is taken to be an RDP
@@ -12,6 +15,8 @@ class QWebEngineDownloadItem;
 // client started as a child process of the page.
 // A navigation to an address ending in "abouttarsen" is the portal's way of
 // saying goodbye: it is dropped and exitFromPage() is emitted instead.
+// A certificate the web engine does not trust is for the certificate check to
+// judge; without a check it is refused.
 class DownLoadWebPage : public QWebEnginePage
 {
     Q_OBJECT
@@ -29,6 +34,11 @@ public:
     // Starts a client on the latest download. Connected to each download's finished().
     void launchFreeRdp();
 
+    // Decides on certificates the web engine does not trust; true lets the load
+    // go on. Called from inside the engine: it must not open a dialog.
+    using CertificateCheck = std::function<bool(const QUrl &url, const QList<QSslCertificate> &chain)>;
+    void setCertificateCheck(CertificateCheck check) { certificateCheck = std::move(check); }
+
     // True for the portal's exit address.
     static bool isExitAddress(const QUrl &url);
 
@@ -44,4 +54,5 @@ private:
 
     QString rdpFilePath;
     FreeRdpProbe *clientProbe = nullptr;
+    CertificateCheck certificateCheck;
 };
