@@ -42,10 +42,12 @@ public:
     virtual void detachPage(QObject *page) = 0;
 
     // Asked by the page for every certificate the web engine does not trust
-    // itself, with the address being loaded and the server's chain; true lets
-    // the load go on. It runs inside the engine's own call: no dialog, no
-    // event loop. Without one every such certificate is refused.
-    using CertificateCheck = std::function<bool(const QUrl &url, const QList<QSslCertificate> &chain)>;
+    // itself, with the address being loaded, the server's chain and whether
+    // the address is the page's own next one; true lets the load go on. It
+    // runs inside the engine's own call: no dialog, no event loop. Without one
+    // every such certificate is refused.
+    using CertificateCheck
+        = std::function<bool(const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame)>;
     virtual void setCertificateCheck(QObject *page, CertificateCheck check) = 0;
 };
 

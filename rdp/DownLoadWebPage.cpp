@@ -32,16 +32,19 @@ bool DownLoadWebPage::isExitAddress(const QUrl &url)
 bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &error)
 {
     // The sign-in address carries the password: an unjudged server gets nothing.
-    return certificateCheck && certificateCheck(error.url(), error.certificateChain());
+    return certificateCheck
+        && certificateCheck(error.url(), error.certificateChain(), error.url() == mainFrameTarget);
 }
 
-bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
+bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
 {
     if (isExitAddress(url)) {
         // The receiver may delete this page; touch nothing of it afterwards.
         emit exitFromPage();
         return false;
     }
+    if (isMainFrame)
+        mainFrameTarget = url;
     return true;
 }
 

@@ -35,8 +35,10 @@ public:
     void launchFreeRdp();
 
     // Decides on certificates the web engine does not trust; true lets the load
-    // go on. Called from inside the engine: it must not open a dialog.
-    using CertificateCheck = std::function<bool(const QUrl &url, const QList<QSslCertificate> &chain)>;
+    // go on. mainFrame: url is where the page itself is going. Called from
+    // inside the engine: it must not open a dialog.
+    using CertificateCheck
+        = std::function<bool(const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame)>;
     void setCertificateCheck(CertificateCheck check) { certificateCheck = std::move(check); }
 
     // True for the portal's exit address.
@@ -55,4 +57,6 @@ private:
     QString rdpFilePath;
     FreeRdpProbe *clientProbe = nullptr;
     CertificateCheck certificateCheck;
+    // Where the page itself is going, as against what it loads into itself.
+    QUrl mainFrameTarget;
 };

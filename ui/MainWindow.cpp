@@ -288,10 +288,12 @@ void MainWindow::initWebView()
         portalView->disconnect(this);
 
     portalView = module->createView(this);
+    refusedCertificates.clear();
     portalPage = module->createPage(this);
-    module->setCertificateCheck(portalPage, [this](const QUrl &url, const QList<QSslCertificate> &chain) {
-        return judgePortalCertificate(url, chain);
-    });
+    module->setCertificateCheck(
+        portalPage, [this](const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame) {
+            return judgePortalCertificate(url, chain, mainFrame);
+        });
     connect(portalPage, SIGNAL(exitFromPage()), this, SLOT(doExit()));
     module->setPage(portalView, portalPage);
     portalView->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -420,7 +422,7 @@ bool MainWindow::admitIdentityServer(QNetworkReply *reply)
     return settleCertificate(examineServerCertificate(url, chain, systemTrustsChain(chain, url.host())));
 }
 
-bool MainWindow::judgePortalCertificate(const QUrl &url, const QList<QSslCertificate> &chain)
+bool MainWindow::judgePortalCertificate(const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame)
 {
     // The web engine asks only about certificates its own store does not trust.
     const CertificateFinding finding = examineServerCertificate(url, chain, false);
@@ -430,21 +432,24 @@ bool MainWindow::judgePortalCertificate(const QUrl &url, const QList<QSslCertifi
         rememberFingerprint(finding.hostPort, finding.presented);
         return true;
     }
-    const QString pending = finding.hostPort + QLatin1Char(' ') + finding.presented;
-    if (!pendingCertificates.contains(pending)) {
-        pendingCertificates.insert(pending);
+    const QString refused = finding.hostPort + QLatin1Char(' ') + finding.presented;
+    if (!refusedCertificates.contains(refused)) {
+        refusedCertificates.insert(refused);
         // Until the first page is there the load in question is the sign-in.
         const bool firstLoad = indicator != nullptr;
+        // A refused navigation is taken up again where it was going, a refused
+        // part of a page by loading the page again.
+        const QUrl again = mainFrame ? url : QUrl();
         QMetaObject::invokeMethod(
-            this, [this, finding, firstLoad] { portalCertificateRefused(finding, firstLoad); },
+            this, [this, finding, firstLoad, again] { portalCertificateRefused(finding, firstLoad, again); },
             Qt::QueuedConnection);
     }
     return false;
 }
 
-void MainWindow::portalCertificateRefused(const CertificateFinding &finding, bool firstLoad)
+void MainWindow::portalCertificateRefused(
+    const CertificateFinding &finding, bool firstLoad, const QUrl &again)
 {
-    pendingCertificates.remove(finding.hostPort + QLatin1Char(' ') + finding.presented);
     // A portal that never opened goes as on the exit address; a trusted
     // certificate then starts the login again. An open portal stays, with
     // its desktops, and only the refused load is repeated.
@@ -454,6 +459,8 @@ void MainWindow::portalCertificateRefused(const CertificateFinding &finding, boo
         return;
     if (firstLoad)
         on_Login();
+    else if (portalView && again.isValid())
+        portalModule.module()->load(portalView, again);
     else if (portalView)
         QMetaObject::invokeMethod(portalView, "reload");
 }

@@ -56,8 +56,8 @@ private:
     bool admitIdentityServer(QNetworkReply *reply);
     // The certificate rule for the portal's loads, asked from inside the web
     // engine: it answers at once and leaves any question to the event loop.
-    bool judgePortalCertificate(const QUrl &url, const QList<QSslCertificate> &chain);
-    void portalCertificateRefused(const CertificateFinding &finding, bool firstLoad);
+    bool judgePortalCertificate(const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame);
+    void portalCertificateRefused(const CertificateFinding &finding, bool firstLoad, const QUrl &again);
     // Stores, asks or refuses as the finding says; true when the server may
     // have the password.
     bool settleCertificate(const CertificateFinding &finding);
@@ -82,7 +82,7 @@ private:
     QTranslator chineseTranslator;
     QTranslator englishTranslator;
     PortalModuleLoader portalModule;
-    // Refused portal certificates whose question is still to come, so that
-    // a page's many requests ask once.
-    QSet<QString> pendingCertificates;
+    // Portal certificates already refused in this portal view: a page's many
+    // requests ask once, and a Cancel holds for the rest of the view.
+    QSet<QString> refusedCertificates;
 };

@@ -3,6 +3,7 @@
 #include "LogWriter.h"
 #include "MainWindow.h"
 #include "PortalModuleLoader.h"
+#include "QProgressIndicator.h"
 #include "ServerCertificate.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/PortalPages.h"
@@ -38,7 +39,8 @@ bool writeFile(const QString &path, const QByteArray &text)
 // that changes its certificate, with the real web engine. The web engine
 // remembers, per process, every certificate it was once told to accept: the
 // impostor's certificate is shown to the portal view first in
-// changeSeenOnlyByThePortal and nowhere before it.
+// changeSeenOnlyByThePortal, and the second one first in changeOnALaterLoad
+// (refused before it is trusted), so the order below matters.
 class TestServerCertificate : public QObject
 {
     Q_OBJECT
@@ -50,6 +52,8 @@ private slots:
 
     void changeSeenOnlyByThePortal_data();
     void changeSeenOnlyByThePortal();
+    void changeOnALaterLoad_data();
+    void changeOnALaterLoad();
     void changedCertificate_data();
     void changedCertificate();
     void modes_data();
@@ -153,6 +157,9 @@ void TestServerCertificate::changeSeenOnlyByThePortal()
     login();
 
     QTRY_VERIFY_WITH_TIMEOUT(boxes.questions() > 0 || passwordRequests() > 0, 30000);
+    QVERIFY2(boxes.questions() == 1,
+        qPrintable(
+            QStringLiteral("no question, and %1 request(s) carrying the password").arg(passwordRequests())));
     QCOMPARE(passwordsWhileAsked, 0);
     QCOMPARE(boxes.first().title, QStringLiteral("服务器证书已更改"));
     QVERIFY(boxes.first().text.contains(hostPort()));
@@ -176,6 +183,47 @@ void TestServerCertificate::changeSeenOnlyByThePortal()
     QCOMPARE(passwordRequests(), 0);
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(normalizedFingerprint(rememberedFingerprint(hostPort())), fingerprintOf(QStringLiteral("test")));
+}
+
+void TestServerCertificate::changeOnALaterLoad_data()
+{
+    QTest::addColumn<bool>("trust");
+    QTest::addRow("cancel") << false;
+    QTest::addRow("trust reloads") << true;
+}
+
+void TestServerCertificate::changeOnALaterLoad()
+{
+    QFETCH(bool, trust);
+    login();
+    QTRY_COMPARE_WITH_TIMEOUT(passwordRequests(), 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+    const QList<QWebEnginePage *> pages = portalPages(window.data());
+    QCOMPARE(pages.size(), 1);
+
+    // The page's icon is the last thing it fetches by itself.
+    QTRY_VERIFY_WITH_TIMEOUT(!server->requestsTo(QStringLiteral("/favicon.ico")).isEmpty(), 30000);
+    // The portal is open when its server turns up with another certificate.
+    QVERIFY(server->restart(QStringLiteral("second")));
+    boxes.answer = trust;
+    int loadsWhileAsked = -1;
+    boxes.onQuestion = [&] { loadsWhileAsked = server->requestsTo(QStringLiteral("/page2")).size(); };
+    pages.first()->runJavaScript(QStringLiteral("location.href = '/page2';"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        boxes.questions() > 0 || !server->requestsTo(QStringLiteral("/page2")).isEmpty(), 30000);
+    QVERIFY2(boxes.questions() == 1, "the load went on without a question");
+    QCOMPARE(loadsWhileAsked, 0);
+    QTRY_VERIFY(logHas({hostPort(), fingerprintOf(QStringLiteral("second")),
+        trust ? QStringLiteral("trust") : QStringLiteral("cancel")}));
+
+    if (trust)
+        QTRY_COMPARE_WITH_TIMEOUT(server->requestsTo(QStringLiteral("/page2")).size(), 1, 30000);
+    // The portal stays open either way, the form under it out of reach.
+    QCOMPARE(portalPages(window.data()), pages);
+    QVERIFY(!window->findChild<QWidget *>(QStringLiteral("loginWidget"))->isEnabled());
+    QCOMPARE(passwordRequests(), 1);
+    QCOMPARE(normalizedFingerprint(rememberedFingerprint(hostPort())),
+        fingerprintOf(trust ? QStringLiteral("second") : QStringLiteral("test")));
 }
 
 void TestServerCertificate::changedCertificate_data()
@@ -210,7 +258,9 @@ void TestServerCertificate::changedCertificate()
     login();
 
     QTRY_VERIFY_WITH_TIMEOUT(boxes.questions() > 0 || passwordRequests() > 0, 30000);
-    QCOMPARE(boxes.questions(), 1);
+    QVERIFY2(boxes.questions() == 1,
+        qPrintable(
+            QStringLiteral("no question, and %1 request(s) carrying the password").arg(passwordRequests())));
     QCOMPARE(passwordsWhileAsked, 0);
     QCOMPARE(boxes.first().title, title);
     QVERIFY(boxes.first().text.contains(hostPort()));

@@ -89,7 +89,7 @@ void TestDownLoadWebPage::openPage()
 {
     view = new QWebEngineView;
     page = new DownLoadWebPage(this);
-    page->setCertificateCheck([](const QUrl &, const QList<QSslCertificate> &) { return true; });
+    page->setCertificateCheck([](const QUrl &, const QList<QSslCertificate> &, bool) { return true; });
     view->setPage(page);
     view->resize(800, 600);
     view->show();
@@ -140,12 +140,15 @@ void TestDownLoadWebPage::certificateCheckDecides()
     DownLoadWebPage refusing;
     QUrl askedFor;
     QList<QSslCertificate> shown;
+    bool mainFrameSeen = false;
     if (withCheck) {
-        refusing.setCertificateCheck([&](const QUrl &url, const QList<QSslCertificate> &chain) {
-            askedFor = url;
-            shown = chain;
-            return false;
-        });
+        refusing.setCertificateCheck(
+            [&](const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame) {
+                askedFor = url;
+                shown = chain;
+                mainFrameSeen = mainFrame;
+                return false;
+            });
     }
     QSignalSpy loaded(&refusing, &QWebEnginePage::loadFinished);
     refusing.load(other.url(QStringLiteral("/page")));
@@ -154,6 +157,7 @@ void TestDownLoadWebPage::certificateCheckDecides()
     QVERIFY(other.requests().isEmpty());
     if (withCheck) {
         QCOMPARE(askedFor, other.url(QStringLiteral("/page")));
+        QVERIFY(mainFrameSeen);
         QVERIFY(!shown.isEmpty());
         QCOMPARE(shown.first(),
             QSslCertificate::fromPath(QStringLiteral(TEST_DATA_DIR "/second-cert.pem")).value(0));
