@@ -13,7 +13,9 @@
 #include <QInputDialog>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QSslCertificate>
 #include <QStandardPaths>
+#include <QWebEngineCertificateError>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 
@@ -52,10 +54,11 @@ bool DownLoadWebPage::isExitAddress(const QUrl &url)
     return url.toString().endsWith(QLatin1String("abouttarsen"), Qt::CaseInsensitive);
 }
 
-bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &)
+bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &error)
 {
-    // Portal servers often use self-signed certificates: any is accepted, as in the identity check.
-    return true;
+    // The sign-in address carries the password: an unjudged server gets nothing.
+    return certificateCheck
+        && certificateCheck(error.url(), error.certificateChain(), error.url() == mainFrameTarget);
 }
 
 bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
@@ -65,8 +68,10 @@ bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, b
         emit exitFromPage();
         return false;
     }
-    if (isMainFrame)
+    if (isMainFrame) {
         reportDroppedConsoleMessages();
+        mainFrameTarget = url;
+    }
     return true;
 }
 
