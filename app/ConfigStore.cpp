@@ -119,6 +119,11 @@ QString readSetting(const QString &key, const QString &defaultValue)
     return resolveSetting(key, levels, defaultValue);
 }
 
+QString readUserSetting(const QString &key, const QString &defaultValue)
+{
+    return valueOf(QSettings(configFilePath(), QSettings::IniFormat), key).value_or(defaultValue);
+}
+
 bool isSettingMandatory(const QString &key)
 {
     return !isUserOnlySetting(key) && readSystemSetting(mandatoryGroup, key).has_value();

@@ -54,6 +54,10 @@ inline QString readSetting(const SettingKey &key)
     return readSetting(key.key(), key.defaultValue());
 }
 
+// The value of key in the user's own file alone, for what the system file
+// must not answer (what this account remembered).
+QString readUserSetting(const QString &key, const QString &defaultValue);
+
 // True when the administrator fixed key: the window shows it and lets no one change it.
 bool isSettingMandatory(const QString &key);
 inline bool isSettingMandatory(const SettingKey &key)

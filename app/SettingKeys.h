@@ -27,7 +27,9 @@ inline constexpr SettingKey recordpass {"recordpass", ""};
 inline constexpr SettingKey autologin {"autologin", ""};
 // Days a daily log file is kept; 0 keeps all.
 inline constexpr SettingKey logDays {"logDays", "30"};
+// How server certificates are judged: remember, any or strict.
+inline constexpr SettingKey certificateCheck {"certificateCheck", "remember"};
 
 inline constexpr const SettingKey *all[]
-    = {&serviceIP, &language, &user, &password, &recordpass, &autologin, &logDays};
+    = {&serviceIP, &language, &user, &password, &recordpass, &autologin, &logDays, &certificateCheck};
 } // namespace Setting

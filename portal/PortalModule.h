@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QtContainerFwd>
+
+#include <functional>
+
 class QObject;
+class QSslCertificate;
 class QString;
 class QUrl;
 class QWidget;
@@ -41,11 +46,20 @@ public:
 
     // Stops a page that is about to go from answering the profile's downloads.
     virtual void detachPage(QObject *page) = 0;
+
+    // Asked by the page for every certificate the web engine does not trust
+    // itself, with the address being loaded, the server's chain and whether
+    // the address is the page's own next one; true lets the load go on. It
+    // runs inside the engine's own call: no dialog, no event loop. Without one
+    // every such certificate is refused.
+    using CertificateCheck
+        = std::function<bool(const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame)>;
+    virtual void setCertificateCheck(QObject *page, CertificateCheck check) = 0;
 };
 
 // Changes with every change of the class above; a module built for another
 // version returns no interface.
-constexpr int portalModuleVersion = 2;
+constexpr int portalModuleVersion = 3;
 
 // extern "C" PortalModule *velmoCreatePortalModule(int version): a new
 // interface owned by the caller, or null when version is not the module's.

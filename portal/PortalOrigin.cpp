@@ -46,3 +46,10 @@ bool isPortalOrigin(const QUrl &url, const QUrl &portal, const QUrl &page)
         return originOf(page) == expected;
     return originOf(url) == expected;
 }
+
+QString hostPortOf(const QUrl &url)
+{
+    const QString origin = originOf(url);
+    const int hostStart = origin.indexOf(QLatin1String("://"));
+    return hostStart < 0 ? QString() : origin.mid(hostStart + 3);
+}

@@ -17,3 +17,8 @@ QString originOf(const QUrl &url);
 // page, the page that offers it, comes from the portal. Nothing matches a
 // portal without an origin.
 bool isPortalOrigin(const QUrl &url, const QUrl &portal, const QUrl &page);
+
+// "host:port" of url's origin, the port written even when it is the scheme's
+// default: the key under which a server's certificate is remembered. Empty
+// for an address without a host.
+QString hostPortOf(const QUrl &url);

@@ -58,6 +58,12 @@ void WebPortalModule::detachPage(QObject *page)
         webPage->profile()->disconnect(webPage);
 }
 
+void WebPortalModule::setCertificateCheck(QObject *page, CertificateCheck check)
+{
+    if (auto *portalPage = qobject_cast<DownLoadWebPage *>(page))
+        portalPage->setCertificateCheck(std::move(check));
+}
+
 extern "C" Q_DECL_EXPORT PortalModule *velmoCreatePortalModule(int version)
 {
     if (version != portalModuleVersion)

@@ -14,4 +14,5 @@ public:
     void load(QWidget *view, const QUrl &url) override;
     QUrl url(QWidget *view) override;
     void detachPage(QObject *page) override;
+    void setCertificateCheck(QObject *page, CertificateCheck check) override;
 };

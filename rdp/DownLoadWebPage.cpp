@@ -14,6 +14,7 @@
 #include <QInputDialog>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QSslCertificate>
 #include <QStandardPaths>
 #include <QWebEngineCertificateError>
 #include <QWebEngineProfile>
@@ -57,10 +58,11 @@ bool DownLoadWebPage::isExitAddress(const QUrl &url)
     return url.toString().endsWith(QLatin1String("abouttarsen"), Qt::CaseInsensitive);
 }
 
-bool DownLoadWebPage::acceptsCertificate(const QWebEngineCertificateError &) const
+bool DownLoadWebPage::acceptsCertificate(const QWebEngineCertificateError &error) const
 {
-    // Portal servers often use self-signed certificates: any is accepted, as in the identity check.
-    return true;
+    // The sign-in address carries the password: an unjudged server gets nothing.
+    return certificateCheck
+        && certificateCheck(error.url(), error.certificateChain(), error.url() == mainFrameTarget);
 }
 
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
@@ -85,8 +87,10 @@ bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, b
         emit exitFromPage();
         return false;
     }
-    if (isMainFrame)
+    if (isMainFrame) {
         reportDroppedConsoleMessages();
+        mainFrameTarget = url;
+    }
     return true;
 }
 

@@ -5,7 +5,10 @@
 #include <QStringList>
 #include <QWebEnginePage>
 
+#include <functional>
+
 class FreeRdpProbe;
+class QSslCertificate;
 class QWebEngineCertificateError;
 
 // The page behind the portal view. A download of this page from the portal
@@ -17,6 +20,8 @@ class QWebEngineCertificateError;
 // saying goodbye: it is dropped and exitFromPage() is emitted instead.
 // The page works in a profile of its own that keeps cookies and storage in
 // memory only and goes with the page, so a portal session ends with it.
+// A certificate the web engine does not trust is for the certificate check to
+// judge; without a check it is refused.
 class DownLoadWebPage : public QWebEnginePage
 {
     Q_OBJECT
@@ -37,6 +42,13 @@ public:
 
     // Starts a client on the latest download. Connected to each download's finished().
     void launchFreeRdp();
+
+    // Decides on certificates the web engine does not trust; true lets the load
+    // go on. mainFrame: url is where the page itself is going. Called from
+    // inside the engine: it must not open a dialog.
+    using CertificateCheck
+        = std::function<bool(const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame)>;
+    void setCertificateCheck(CertificateCheck check) { certificateCheck = std::move(check); }
 
     // True for the portal's exit address.
     static bool isExitAddress(const QUrl &url);
@@ -77,4 +89,7 @@ private:
     int consoleLogged = 0;
     int consoleDropped = 0;
     FreeRdpProbe *clientProbe = nullptr;
+    CertificateCheck certificateCheck;
+    // Where the page itself is going, as against what it loads into itself.
+    QUrl mainFrameTarget;
 };

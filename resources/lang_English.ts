@@ -63,6 +63,64 @@
         <source>仅辅显见</source>
         <translation>Only Secondary</translation>
     </message>
+    <message>
+        <source>服务器证书已更改</source>
+        <translation>Server certificate changed</translation>
+    </message>
+    <message>
+        <source>服务器 %1 出示的证书与记住的不同。
+
+记住的指纹：
+%2
+
+新的指纹：
+%3
+
+只有确知服务器更换了证书时才信任新证书。</source>
+        <translation>The server %1 presented a certificate that differs from the remembered one.
+
+Remembered fingerprint:
+%2
+
+New fingerprint:
+%3
+
+Trust the new certificate only if you know that the server&apos;s certificate was replaced.</translation>
+    </message>
+    <message>
+        <source>信任新证书</source>
+        <translation>Trust the new certificate</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>服务器 %1 出示的证书与管理员设定的不符，连接已被拒绝。
+
+设定的指纹：
+%2
+
+出示的指纹：
+%3</source>
+        <translation>The certificate presented by the server %1 does not match the one set by the administrator; the connection was refused.
+
+Expected fingerprint:
+%2
+
+Presented fingerprint:
+%3</translation>
+    </message>
+    <message>
+        <source>服务器 %1 的证书不受信任，连接已被拒绝。
+
+指纹：
+%2</source>
+        <translation>The certificate of the server %1 is not trusted; the connection was refused.
+
+Fingerprint:
+%2</translation>
+    </message>
 </context>
 <context>
     <name>UrlDialog</name>

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 #include "ui_MainWindow.h"
 
+#include "CertificateStore.h"
 #include "ConfigStore.h"
 #include "ControlData.h"
 #include "EnterRepeatFilter.h"
@@ -10,6 +11,7 @@
 #include "PortalModule.h"
 #include "PortalSignIn.h"
 #include "QProgressIndicator.h"
+#include "ServerCertificate.h"
 #include "TerminalIdentity.h"
 
 #include <QApplication>
@@ -23,6 +25,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPushButton>
+#include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QStackedLayout>
 #include <QVBoxLayout>
@@ -240,8 +243,8 @@ void MainWindow::on_Login()
         return;
     }
 
-    // Portal servers run on certificates of their own making; the identity
-    // reply, not the certificate, tells the launcher it reached one.
+    // Portal servers run on certificates of their own making: the socket takes
+    // any, and the certificate rule judges it before the reply counts.
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setPeerVerifyMode(QSslSocket::VerifyNone);
 
@@ -270,6 +273,10 @@ void MainWindow::ResponseUrl(QNetworkReply *reply)
         reply->manager()->deleteLater();
 
     qDebug() << QString::fromUtf8(body);
+    // A yes from a server the user has not trusted would send the password
+    // to it with the portal's sign-in.
+    if (!admitIdentityServer(reply))
+        return;
     if (isIdentityReply(body)) {
         initWebView();
         return;
@@ -298,7 +305,12 @@ void MainWindow::initWebView()
         portalView->disconnect(this);
 
     portalView = module->createView(this);
+    refusedCertificates.clear();
     portalPage = module->createPage(this);
+    module->setCertificateCheck(
+        portalPage, [this](const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame) {
+            return judgePortalCertificate(url, chain, mainFrame);
+        });
     connect(portalPage, SIGNAL(exitFromPage()), this, SLOT(doExit()));
     module->setPage(portalView, portalPage);
     portalView->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -431,4 +443,99 @@ void MainWindow::setLoginFormReachable(bool reachable)
     loginWidget->setEnabled(reachable);
     if (reachable)
         focusLoginEntry();
+}
+
+// Server certificates
+
+bool MainWindow::admitIdentityServer(QNetworkReply *reply)
+{
+    const QList<QSslCertificate> chain = reply->sslConfiguration().peerCertificateChain();
+    // Plain HTTP or no connection at all: nothing to judge, the reply tells.
+    if (chain.isEmpty())
+        return true;
+    const QUrl url = reply->url();
+    return settleCertificate(examineServerCertificate(url, chain, systemTrustsChain(chain, url.host())));
+}
+
+bool MainWindow::judgePortalCertificate(const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame)
+{
+    // The web engine asks only about certificates its own store does not trust.
+    const CertificateFinding finding = examineServerCertificate(url, chain, false);
+    if (finding.verdict == CertificateVerdict::Accept)
+        return true;
+    if (finding.verdict == CertificateVerdict::AcceptAndRemember) {
+        rememberFingerprint(finding.hostPort, finding.presented);
+        return true;
+    }
+    const QString refused = finding.hostPort + QLatin1Char(' ') + finding.presented;
+    if (!refusedCertificates.contains(refused)) {
+        refusedCertificates.insert(refused);
+        // Until the first page is there the load in question is the sign-in.
+        const bool firstLoad = indicator != nullptr;
+        // A refused navigation is taken up again where it was going, a refused
+        // part of a page by loading the page again.
+        const QUrl again = mainFrame ? url : QUrl();
+        QMetaObject::invokeMethod(
+            this, [this, finding, firstLoad, again] { portalCertificateRefused(finding, firstLoad, again); },
+            Qt::QueuedConnection);
+    }
+    return false;
+}
+
+void MainWindow::portalCertificateRefused(
+    const CertificateFinding &finding, bool firstLoad, const QUrl &again)
+{
+    // A portal that never opened goes as on the exit address; a trusted
+    // certificate then starts the login again. An open portal stays, with
+    // its desktops, and only the refused load is repeated.
+    if (firstLoad)
+        doExit();
+    if (!settleCertificate(finding))
+        return;
+    if (firstLoad)
+        on_Login();
+    else if (portalView && again.isValid())
+        portalModule.module()->load(portalView, again);
+    else if (portalView)
+        QMetaObject::invokeMethod(portalView, "reload");
+}
+
+bool MainWindow::settleCertificate(const CertificateFinding &finding)
+{
+    switch (finding.verdict) {
+    case CertificateVerdict::Accept:
+        return true;
+    case CertificateVerdict::AcceptAndRemember:
+        rememberFingerprint(finding.hostPort, finding.presented);
+        return true;
+    case CertificateVerdict::Ask: {
+        const bool trusted = MessageBox::question(tr("服务器证书已更改"),
+            tr("服务器 %1 出示的证书与记住的不同。\n\n记住的指纹：\n%2\n\n新的指纹：\n%3\n\n"
+               "只有确知服务器更换了证书时才信任新证书。")
+                .arg(finding.hostPort, finding.expected, finding.presented),
+            tr("信任新证书"), tr("取消"));
+        qWarning().noquote() << "Server certificate changed:" << finding.hostPort << "remembered"
+                             << finding.expected << "presented" << finding.presented << "choice"
+                             << (trusted ? "trust" : "cancel");
+        if (trusted)
+            rememberFingerprint(finding.hostPort, finding.presented);
+        return trusted;
+    }
+    case CertificateVerdict::RefusePinned:
+        qWarning().noquote() << "Server certificate refused:" << finding.hostPort << "expected"
+                             << finding.expected << "presented" << finding.presented;
+        MessageBox::about(tr("服务器证书已更改"),
+            tr("服务器 %1 "
+               "出示的证书与管理员设定的不符，连接已被拒绝。\n\n设定的指纹：\n%2\n\n出示的指纹：\n%3")
+                .arg(finding.hostPort, finding.expected, finding.presented));
+        return false;
+    case CertificateVerdict::RefuseUnknown:
+        qWarning().noquote() << "Server certificate refused:" << finding.hostPort << "unknown"
+                             << finding.presented;
+        MessageBox::about(tr("错误"),
+            tr("服务器 %1 的证书不受信任，连接已被拒绝。\n\n指纹：\n%2")
+                .arg(finding.hostPort, finding.presented));
+        return false;
+    }
+    return false;
 }

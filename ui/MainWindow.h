@@ -4,6 +4,7 @@
 #include "UrlDialog.h"
 
 #include <QMainWindow>
+#include <QSet>
 #include <QTranslator>
 
 class QCheckBox;
@@ -12,7 +13,9 @@ class QLineEdit;
 class QNetworkReply;
 class QProgressIndicator;
 class QPushButton;
+class QSslCertificate;
 class QStackedLayout;
+struct CertificateFinding;
 struct ControlData;
 
 namespace Ui {
@@ -51,6 +54,15 @@ private:
     void focusLoginEntry();
     // Takes the form out of the keyboard's reach while the portal covers it.
     void setLoginFormReachable(bool reachable);
+    // The certificate rule for the identity check; true lets the reply count.
+    bool admitIdentityServer(QNetworkReply *reply);
+    // The certificate rule for the portal's loads, asked from inside the web
+    // engine: it answers at once and leaves any question to the event loop.
+    bool judgePortalCertificate(const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame);
+    void portalCertificateRefused(const CertificateFinding &finding, bool firstLoad, const QUrl &again);
+    // Stores, asks or refuses as the finding says; true when the server may
+    // have the password.
+    bool settleCertificate(const CertificateFinding &finding);
 
     Ui::MainWindow *ui = nullptr;
     QPushButton *loginButton = nullptr;
@@ -72,4 +84,7 @@ private:
     QTranslator chineseTranslator;
     QTranslator englishTranslator;
     PortalModuleLoader portalModule;
+    // Portal certificates already refused in this portal view: a page's many
+    // requests ask once, and a Cancel holds for the rest of the view.
+    QSet<QString> refusedCertificates;
 };

@@ -10,13 +10,24 @@ class MessageBox
 {
 public:
     using Recorder = std::function<void(const QString &title, const QString &text)>;
+    // Answers a question in a test's place: true for the accepting button.
+    using Answerer = std::function<bool(const QString &title, const QString &text)>;
 
     // A modal box with one OK button and no parent; blocks until closed.
     static void about(const QString &title, const QString &text);
 
+    // A modal box without parent and two buttons, acceptText and cancelText;
+    // cancelText is the default and what Escape means. Blocks until answered;
+    // true when acceptText was chosen.
+    static bool question(
+        const QString &title, const QString &text, const QString &acceptText, const QString &cancelText);
+
     // With a recorder set, boxes are handed to it and not shown.
     static void setRecorder(Recorder recorder);
+    // With an answerer set, questions are handed to it and not shown.
+    static void setAnswerer(Answerer answerer);
 
 private:
     static Recorder recorder;
+    static Answerer answerer;
 };

@@ -44,6 +44,11 @@ const CatalogueEntry catalogue[] = {
     {"clone", "MainWindow", u8"复制模式", "Clone"},
     {"only primary", "MainWindow", u8"仅主显见", "Only Primary"},
     {"only secondary", "MainWindow", u8"仅辅显见", "Only Secondary"},
+    {"certificate title", "MainWindow", u8"服务器证书已更改", "Server certificate changed"},
+    {"trust button", "MainWindow", u8"信任新证书", "Trust the new certificate"},
+    {"cancel button", "MainWindow", u8"取消", "Cancel"},
+    {"certificate not trusted", "MainWindow", u8"服务器 %1 的证书不受信任，连接已被拒绝。\n\n指纹：\n%2",
+        "The certificate of the server %1 is not trusted; the connection was refused.\n\nFingerprint:\n%2"},
     {"address label", "UrlDialog", u8"服务器地址", "Server address"},
     {"dialog title", "UrlDialog", u8"设置服务器地址", "Config server address"},
 };

@@ -13,6 +13,7 @@
 #include <QDirIterator>
 #include <QPointer>
 #include <QProcess>
+#include <QSslCertificate>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QtTest>
@@ -32,6 +33,8 @@ private slots:
     void cleanup();
 
     void untrustedCertificateLoads();
+    void certificateCheckDecides_data();
+    void certificateCheckDecides();
     void exitFilter_data();
     void exitFilter();
     void downloadStartsOneClient();
@@ -97,6 +100,7 @@ void TestDownLoadWebPage::openPage()
 {
     view = new QWebEngineView;
     page = new DownLoadWebPage(this);
+    page->setCertificateCheck([](const QUrl &, const QList<QSslCertificate> &, bool) { return true; });
     view->setPage(page);
     page->setPortalAddress(server.url(QStringLiteral("/")));
     view->resize(800, 600);
@@ -128,9 +132,49 @@ void TestDownLoadWebPage::clickDesktopLink()
 
 void TestDownLoadWebPage::untrustedCertificateLoads()
 {
-    // init() loaded over HTTPS with a self-signed certificate, without a prompt.
+    // init() loaded over HTTPS with a self-signed certificate that its check took.
     QCOMPARE(page->title(), QStringLiteral("portal"));
     QVERIFY(page->url().toString().startsWith(QLatin1String("https://127.0.0.1:")));
+}
+
+void TestDownLoadWebPage::certificateCheckDecides_data()
+{
+    QTest::addColumn<bool>("withCheck");
+    QTest::addRow("no check: refused") << false;
+    QTest::addRow("the check says no: refused") << true;
+}
+
+void TestDownLoadWebPage::certificateCheckDecides()
+{
+    QFETCH(bool, withCheck);
+    // A certificate this process never accepted: the engine remembers those it did.
+    PortalServer other;
+    QVERIFY(other.start(QStringLiteral("second")));
+    DownLoadWebPage refusing;
+    QUrl askedFor;
+    QList<QSslCertificate> shown;
+    bool mainFrameSeen = false;
+    if (withCheck) {
+        refusing.setCertificateCheck(
+            [&](const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame) {
+                askedFor = url;
+                shown = chain;
+                mainFrameSeen = mainFrame;
+                return false;
+            });
+    }
+    QSignalSpy loaded(&refusing, &QWebEnginePage::loadFinished);
+    refusing.load(other.url(QStringLiteral("/page")));
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 30000);
+    QCOMPARE(loaded.first().first().toBool(), false);
+    QVERIFY(other.requests().isEmpty());
+    if (withCheck) {
+        QCOMPARE(askedFor, other.url(QStringLiteral("/page")));
+        QVERIFY(mainFrameSeen);
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(shown.first(),
+            QSslCertificate::fromPath(QStringLiteral(TEST_DATA_DIR "/second-cert.pem")).value(0));
+    }
 }
 
 void TestDownLoadWebPage::exitFilter_data()

@@ -15,10 +15,19 @@ public:
         setHandler([this](const HttpRequest &request) { return answer(request); });
     }
 
-    bool start()
+    // name picks a pair of tests/data: "test", "second" or "impostor".
+    bool start(const QString &name = QStringLiteral("test"), quint16 port = 0)
     {
-        return listen(
-            QStringLiteral(TEST_DATA_DIR "/test-cert.pem"), QStringLiteral(TEST_DATA_DIR "/test-key.pem"));
+        return listen(QStringLiteral(TEST_DATA_DIR "/%1-cert.pem").arg(name),
+            QStringLiteral(TEST_DATA_DIR "/%1-key.pem").arg(name), port);
+    }
+
+    // The same address with another certificate, for connections from now on.
+    bool restart(const QString &name)
+    {
+        const quint16 samePort = port();
+        close();
+        return start(name, samePort);
     }
 
     // "https://127.0.0.1:PORT", no trailing slash.
@@ -47,6 +56,9 @@ public:
     QByteArray signInExtra;
     // A Set-Cookie value sent with the sign-in page.
     QByteArray sessionCookie;
+    // After the identity reply, restarts on this certificate: someone in the
+    // middle who lets the check through and waits for the sign-in.
+    QString certificateAfterIdentity;
     QByteArray connectionFile = QByteArrayLiteral("full address:s:127.0.0.1:3389\r\n"
                                                   "use multimon:i:1\r\n"
                                                   "redirectprinters:i:1\r\n");
@@ -76,6 +88,10 @@ private:
         if (request.path == QLatin1String("/public/merolink-identify/is-me.do")) {
             if (holdIdentity)
                 return HttpResponse::hold();
+            if (!certificateAfterIdentity.isEmpty()) {
+                restart(certificateAfterIdentity);
+                certificateAfterIdentity.clear();
+            }
             if (identityReply.isNull())
                 return HttpResponse::notFound();
             return HttpResponse::json(200, identityReply);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "CertificateTrust.h"
+
+#include <QList>
+#include <QString>
+
+class QSslCertificate;
+class QUrl;
+
+// What the certificate rule made of one server's certificate.
+struct CertificateFinding
+{
+    QString hostPort;
+    // What it was compared with: the administrator's fingerprint when there
+    // is one, else the user's remembered one; "" on first contact.
+    QString expected;
+    QString presented;
+    CertificateVerdict verdict = CertificateVerdict::Accept;
+};
+
+// SHA-256 fingerprint of certificate, as openssl prints it.
+QString certificateFingerprint(const QSslCertificate &certificate);
+
+// True when the system's store trusts chain (the server's own first) for host.
+bool systemTrustsChain(const QList<QSslCertificate> &chain, const QString &host);
+
+// Judges the chain a server showed for url against the stored settings. Stores
+// nothing: a verdict of AcceptAndRemember is for the caller to keep.
+CertificateFinding examineServerCertificate(
+    const QUrl &url, const QList<QSslCertificate> &chain, bool systemTrusted);
