@@ -40,8 +40,8 @@ require("${info}" "\n Depends: ([^\n]*, )?freerdp3-x11 \\| freerdp2-x11[,\n]" "e
 # The libraries of the Qt the program was built with; the names of some
 # carry "a" or "t64" after a change of their binary interface.
 set(major ${QT_MAJOR})
-foreach(dependency libqt${major}webenginewidgets${major} libqt${major}widgets${major}(t64)?
-        libqt${major}network${major}(t64)? libqt${major}core${major}(a|t64)?)
+foreach(dependency "libqt${major}webenginewidgets${major}" "libqt${major}widgets${major}(t64)?"
+        "libqt${major}network${major}(t64)?" "libqt${major}core${major}(a|t64)?")
     require("${info}" "\n Depends: ([^\n]*[ ,])?${dependency}[ ,(\n]" "dependency ${dependency}")
 endforeach()
 
