@@ -12,6 +12,7 @@
 #                of a fresh one (the checkout in it is replaced)
 #   MIRROR=<url> the Debian archive (default http://deb.debian.org/debian)
 #   DEBOOTSTRAP_CACHE=<dir>  keep downloaded packages there between runs
+#   IMPORT=<file>  also copy this file (a built package) into the checkout
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -60,12 +61,15 @@ rm -rf "$root/src"
 mkdir -p "$root/src"
 (cd "$here" && git ls-files -z --cached --others --exclude-standard \
     | tar --null --files-from=- --ignore-failed-read -cf - 2>/dev/null) | tar -xf - -C "$root/src"
+if [ -n "${IMPORT:-}" ]; then
+    cp "$IMPORT" "$root/src/"
+fi
 
 # The mounts live in a mount namespace of their own, so that nothing is left
 # behind on the host whatever happens; they are also undone on the way out.
 echo "== running ${*} in $root/src ($((SECONDS - started)) s so far)"
-set +e
-unshare --mount --propagation private /bin/bash -s "$root" "$@" <<'INSIDE'
+# shellcheck disable=SC2016
+inside='
 set -euo pipefail
 root="$1"
 shift
@@ -82,8 +86,10 @@ mount --bind /dev/pts "$root/dev/pts"
 # The web engine keeps its shared memory here.
 mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm"
 chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    TERM="${TERM:-dumb}" LANG=C.UTF-8 /bin/bash -c 'cd /src && "$@"' inside "$@"
-INSIDE
+    TERM="${TERM:-dumb}" LANG=C.UTF-8 /bin/bash -c "cd /src && \"\$@\"" inside "$@"
+'
+set +e
+unshare --mount --propagation private /bin/bash -c "$inside" inside "$root" "$@"
 status=$?
 set -e
 echo "== ${*} in a fresh $release root: exit status $status after $((SECONDS - started)) s in all"
