@@ -396,10 +396,10 @@ void TestResources::pictureRule_data()
                 x, y, qRgb(qBound(0, qRed(p) + d, 255), qGreen(p), qBound(0, qBlue(p) - d, 255)));
         }
     }
-    QImage band = background;
+    QImage patched = background;
     {
-        QPainter painter(&band);
-        painter.fillRect(0, 500, 1366, 40, QColor(20, 40, 90));
+        QPainter painter(&patched);
+        painter.fillRect(600, 300, 100, 100, QColor(20, 40, 90));
     }
 
     QTest::addRow("head itself") << head << head << true << true;
@@ -411,7 +411,7 @@ void TestResources::pictureRule_data()
     QTest::addRow("square, 10 pixels 1 apart") << touched(square, 10, 1) << square << true << true;
     QTest::addRow("square, 11 pixels 1 apart") << touched(square, 11, 1) << square << false << true;
     QTest::addRow("background, another gradient") << otherGradient << background << false << true;
-    QTest::addRow("background with a band") << band << background << false << false;
+    QTest::addRow("background with a patch") << patched << background << false << false;
     QTest::addRow("head moved right") << shifted(head, 1, 0) << head << false << false;
     QTest::addRow("head moved up") << shifted(head, 0, -1) << head << false << false;
     QTest::addRow("gear moved left") << shifted(gear, -1, 0) << gear << false << false;
