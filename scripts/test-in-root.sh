@@ -35,6 +35,8 @@ root="${ROOT:-}"
 if [ -z "$root" ]; then
     mkdir -p "${ROOTS:-/var/tmp}"
     root="$(mktemp -d "${ROOTS:-/var/tmp}/velmo-$release-XXXXXX")"
+    # mktemp makes it 0700: the root's / must let other accounts in.
+    chmod 0755 "$root"
     if [ "${KEEP_ROOT:-0}" != 1 ]; then
         trap 'rm -rf --one-file-system "$root"' EXIT
     fi
