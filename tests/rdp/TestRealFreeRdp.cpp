@@ -334,7 +334,7 @@ void TestRealFreeRdp::session()
         if (QStandardPaths::findExecutable(program).isEmpty())
             missing << program;
     if (!missing.isEmpty())
-        QSKIP(qPrintable(QStringLiteral("%1 is not installed: this release does not package it")
+        QSKIP(qPrintable(QStringLiteral("not installed: %1 (this release does not package it)")
                              .arg(missing.join(QStringLiteral(", ")))));
 
     startRemoteDesktop(shadowProgram);
