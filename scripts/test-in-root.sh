@@ -27,7 +27,10 @@ esac
 shift
 [ $# -gt 0 ] || set -- scripts/test.sh
 [ "$(id -u)" -eq 0 ] || { echo "$0: needs root (debootstrap, mount, chroot)" >&2; exit 1; }
-command -v debootstrap >/dev/null || { echo "$0: needs debootstrap" >&2; exit 1; }
+if ! command -v debootstrap >/dev/null; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap >/dev/null \
+        || { echo "$0: needs debootstrap" >&2; exit 1; }
+fi
 mirror="${MIRROR:-http://deb.debian.org/debian}"
 
 started=$SECONDS
