@@ -1,27 +1,47 @@
 #!/usr/bin/env bash
-# Installs everything the launcher needs to build, run and be tested on Debian 12.
-# FreeRDP 3 comes from Debian's backports suite, pinned so that nothing else is
-# taken from there; FreeRDP 2 stays beside it.
+# Installs everything the launcher needs to build, run and be tested on
+# Debian 12 (bookworm) or Debian 13 (trixie).
+#   --list  print this release's package names and install nothing (the tests'
+#           configure step reads it to know which programs this release has)
+# On Debian 12 FreeRDP 3 comes from the backports suite, pinned so that
+# nothing else is taken from there; FreeRDP 2 stays beside it. Debian 13 has
+# FreeRDP 3 only.
 set -euo pipefail
 
-packages=(
+common=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtwebengine5-dev qttools5-dev qttools5-dev-tools zlib1g-dev
     xvfb xauth x11-utils x11-xserver-utils imagemagick xdotool libxcb1-dev
-    freerdp2-x11 freerdp2-shadow-x11 freerdp3-x11 freerdp3-shadow-x11
+    freerdp3-x11 freerdp3-shadow-x11
     binutils-mingw-w64-x86-64
-    clang libclang-rt-14-dev
+    clang libclang-rt-dev
     locales openssl fonts-wqy-zenhei util-linux
-    desktop-file-utils dpkg-dev fakeroot file
+    desktop-file-utils dpkg-dev fakeroot file lintian appstream
 )
+
+# What differs between releases, and only that.
+codename="$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")" || codename=
+case "$codename" in
+    bookworm) release=(freerdp2-x11 freerdp2-shadow-x11) ;;
+    trixie) release=() ;;
+    *)
+        echo "install-deps.sh: supports Debian 12 (bookworm) and Debian 13 (trixie), not '${codename:-this system}'" >&2
+        exit 1
+        ;;
+esac
+packages=("${common[@]}" "${release[@]}")
+
+if [ "${1:-}" = --list ]; then
+    printf '%s\n' "${packages[@]}"
+    exit 0
+fi
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
 add_backports() {
-    . /etc/os-release
-    [ "${VERSION_CODENAME:-}" = bookworm ] || return 0
+    [ "$codename" = bookworm ] || return 0
     local list=/etc/apt/sources.list.d/velmo-bookworm-backports.sources
     local pin=/etc/apt/preferences.d/velmo-bookworm-backports
     [ -f "$list" ] && [ -f "$pin" ] && return 0
@@ -50,7 +70,6 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
-
     add_backports
     export DEBIAN_FRONTEND=noninteractive
     as_root apt-get update -q

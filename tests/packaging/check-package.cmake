@@ -27,6 +27,10 @@ require("${contents}" " \\./usr/share/icons/hicolor/128x128/apps/velmoclient\\.p
 require("${contents}" "-rwxr-xr-x [^\n]* \\./usr/lib/[^\n]*velmoclient/xfreerdp\n" "client wrapper")
 require("${contents}" " \\./usr/lib/[^\n]*velmoclient/Version\\.ini\n" "Version.ini")
 require("${contents}" " \\./usr/lib/[^\n]*velmoclient/libvelmo_portalview\\.so\n" "portal module")
+require("${contents}" " \\./usr/share/doc/velmoclient/copyright\n" "copyright file")
+require("${contents}" " \\./usr/share/doc/velmoclient/changelog\\.gz\n" "changelog")
+require("${contents}" " \\./usr/share/man/man1/VelmoClient\\.1\\.gz\n" "manual page")
+require("${contents}" " \\./usr/share/metainfo/[^/\n]+\\.metainfo\\.xml\n" "AppStream metadata")
 if(contents MATCHES "/usr/local|/tmp/|/build")
     message(FATAL_ERROR "package holds a build path:\n${contents}")
 endif()
@@ -37,12 +41,14 @@ require("${info}" "\n Version: 2\\.1\\.0\n" "version")
 require("${info}" "\n Maintainer: [^\n]+<[^\n]+@[^\n]+>\n" "maintainer")
 require("${info}" "\n Description: [^\n]+\n  [^\n]+" "description")
 require("${info}" "\n Depends: ([^\n]*, )?freerdp3-x11 \\| freerdp2-x11[,\n]" "either FreeRDP")
-# The libraries of the Qt the program was built with; the names of some
-# carry "a" or "t64" after a change of their binary interface.
+# The Qt libraries must be depended on by the names this release gives them
+# (Debian 13 renamed them for 64-bit time): asked from dpkg, not written here.
 set(major ${QT_MAJOR})
-foreach(dependency "libqt${major}webenginewidgets${major}" "libqt${major}widgets${major}(t64)?"
-        "libqt${major}network${major}(t64)?" "libqt${major}core${major}(a|t64)?")
-    require("${info}" "\n Depends: ([^\n]*[ ,])?${dependency}[ ,(\n]" "dependency ${dependency}")
+foreach(library libQt${major}WebEngineWidgets.so.${major} libQt${major}Widgets.so.${major} libQt${major}Network.so.${major}
+        libQt${major}Core.so.${major})
+    execute_process(COMMAND dpkg-query -S "*/${library}" OUTPUT_VARIABLE owner COMMAND_ERROR_IS_FATAL ANY)
+    string(REGEX MATCH "^[^:,]+" dependency "${owner}")
+    require("${info}" "\n Depends: ([^\n]*[ ,])?${dependency}[ ,(\n]" "dependency ${dependency} (${library})")
 endforeach()
 
 # The entry starts the launcher in the directory that holds the client.
@@ -77,5 +83,26 @@ execute_process(COMMAND desktop-file-validate ${entry} RESULT_VARIABLE result OU
     ERROR_VARIABLE output)
 if(NOT result EQUAL 0 OR NOT output STREQUAL "")
     message(FATAL_ERROR "desktop-file-validate:\n${output}")
+endif()
+
+# Software centres list the launcher by its AppStream metadata.
+file(GLOB metainfo ${WORK_DIR}/root/usr/share/metainfo/*.metainfo.xml)
+execute_process(COMMAND appstreamcli validate --no-net ${metainfo} RESULT_VARIABLE result OUTPUT_VARIABLE output
+    ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "appstreamcli validate ${metainfo}:\n${output}")
+endif()
+
+# Debian's own package check: no errors, and no warnings but this one.
+# CPack's maintainer scripts call ldconfig for any library under /usr/lib,
+# the portal module too, which is loaded by path and needs no cache.
+execute_process(COMMAND lintian --tag-display-limit 0 ${debs} RESULT_VARIABLE result OUTPUT_VARIABLE output
+    ERROR_VARIABLE output)
+if(NOT result MATCHES "^[01]$")
+    message(FATAL_ERROR "lintian did not run (${result}):\n${output}")
+endif()
+string(REGEX REPLACE "W: velmoclient: maintscript-calls-ldconfig \\[post(inst|rm)\\]" "" remaining "${output}")
+if(remaining MATCHES "(^|\n)[EW]: ")
+    message(FATAL_ERROR "lintian:\n${output}")
 endif()
 message(STATUS "package ${debs} checked")

@@ -330,6 +330,15 @@ QImage drawDesktopIcon()
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
+// Another Qt version draws the same pictures a little differently: every PNG
+// names the Qt that drew it, so that a check knows which rule applies.
+const char softwareKey[] = "Software";
+
+QString drawnBy()
+{
+    return QStringLiteral("make-pictures, Qt ") + QLatin1String(qVersion());
+}
+
 void appendChunk(QByteArray &png, const char *type, const QByteArray &data)
 {
     QByteArray typed(type, 4);
@@ -365,6 +374,7 @@ QByteArray encodeGreyAlphaPng(const QImage &image)
 
     QByteArray png("\x89PNG\r\n\x1a\n", 8);
     appendChunk(png, "IHDR", header);
+    appendChunk(png, "tEXt", QByteArray(softwareKey) + '\0' + drawnBy().toLatin1());
     appendChunk(png, "IDAT", zlib);
     appendChunk(png, "IEND", QByteArray());
     return png;
@@ -411,8 +421,9 @@ QByteArray encodeIco(const QImage &image)
     return ico;
 }
 
-QByteArray encodePng(const QImage &image)
+QByteArray encodePng(QImage image)
 {
+    image.setText(QLatin1String(softwareKey), drawnBy());
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
