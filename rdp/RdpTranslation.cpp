@@ -20,7 +20,9 @@ QByteArray searchText(const QByteArray &head)
         // Unicode files become UTF-8, not Latin-1: values are read as UTF-8,
         // so any other 8-bit form would garble a non-ASCII password.
         QVector<char16_t> units((text.size() - 2) / 2);
-        qFromLittleEndian<quint16>(text.constData() + 2, units.size(), units.data());
+        // Only the mark: nothing to copy, and no buffer to copy into.
+        if (!units.isEmpty())
+            qFromLittleEndian<quint16>(text.constData() + 2, units.size(), units.data());
         text = QString::fromUtf16(units.constData(), units.size()).toUtf8();
     }
     const int nul = text.indexOf('\0');
