@@ -677,7 +677,7 @@ void TestPortal::signInPageKeepsThePassword()
     QVERIFY2(session.contains("username=a%20b&password***"), session.constData());
     for (const QString &secret : {password, QStringLiteral("S3cr3t%20pw")}) {
         QVERIFY2(!session.contains(secret.toUtf8()), qPrintable(secret));
-        for (const QString &title : qAsConst(titles))
+        for (const QString &title : std::as_const(titles))
             QVERIFY2(!title.contains(secret), qPrintable(title));
     }
 }

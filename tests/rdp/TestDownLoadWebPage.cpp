@@ -369,7 +369,7 @@ void TestDownLoadWebPage::failingClientReasonInTheLog()
     }
     QVERIFY(left.contains(configFilePath()));
     QVERIFY(left.contains(privateDir + QStringLiteral("/tmp.rdp")));
-    for (const QString &file : qAsConst(left))
+    for (const QString &file : std::as_const(left))
         QVERIFY2(!OtherAccount::canRead(OtherAccount::user, file), qPrintable(file));
 }
 
