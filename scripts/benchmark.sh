@@ -135,7 +135,7 @@ shot() {
     pids+=("$pid")
     local window
     # Mapped first, then a moment to paint.
-    window="$(timeout 20 xdotool search --sync --onlyvisible --name '^VelmoClient_V2\.1$' 2>/dev/null | head -1)"
+    window="$(timeout 20 xdotool search --sync --onlyvisible --name '^VelmoClient_V[0-9]+\.[0-9]+$' 2>/dev/null | head -1)"
     sleep 0.5
     [ -n "$window" ] && import -window "$window" "$scratch/shot-$(basename "$1").png" 2>/dev/null
     kill "$pid"

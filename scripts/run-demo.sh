@@ -20,12 +20,22 @@ demo="$build_root/demo"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j"$(nproc)" --target VelmoClient demo-portal
 
+# A FreeRDP 3 client that ends with its display gone leaves its clipboard's
+# file system mounted in the demo's temporary folder, which would stop the
+# next run from clearing the folder.
+unmount_demo() {
+    awk -v dir="$demo/" 'index($2, dir) == 1 {print $2}' /proc/mounts | while read -r mount; do
+        umount -l "$mount" 2>/dev/null || fusermount -u "$mount" 2>/dev/null || true
+    done
+}
+
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do
         kill "$pid" 2>/dev/null || true
     done
     wait 2>/dev/null || true
+    unmount_demo
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -51,6 +61,7 @@ for program in "$client" "$shadow"; do
     command -v "$program" >/dev/null || { echo "$program is missing: run scripts/install-deps.sh" >&2; exit 1; }
 done
 
+unmount_demo
 rm -rf "$demo"
 mkdir -p "$demo/config/VelmoClient" "$demo/tmp" "$demo/run"
 

@@ -13,6 +13,7 @@
 #include "QProgressIndicator.h"
 #include "ServerCertificate.h"
 #include "TerminalIdentity.h"
+#include "Version.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -33,6 +34,11 @@
 
 namespace {
 
+QString windowTitleText()
+{
+    return QStringLiteral("VelmoClient_V" VELMO_VERSION_SHORT);
+}
+
 bool englishSelected()
 {
     return settingToInt(readSetting(Setting::language)) == 1;
@@ -46,7 +52,7 @@ MainWindow::MainWindow(QWidget *parent)
 {
     loadTranslators();
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("VelmoClient_V2.1"));
+    setWindowTitle(windowTitleText());
     setObjectName(QStringLiteral("mainWindow"));
     setStyleSheet(QStringLiteral("#mainWindow{border-image:url(:/resource/background-oem.png);}"));
     // The form's central widget is a plain placeholder, not a web view, so
@@ -216,7 +222,7 @@ void MainWindow::retranslateLogin()
     recordPassBox->setText(tr("记住密码"));
     loginButton->setText(tr("登录"));
     configButton->setText(tr("设置"));
-    setWindowTitle(QStringLiteral("VelmoClient_V2.1"));
+    setWindowTitle(windowTitleText());
 }
 
 void MainWindow::on_config()

@@ -488,8 +488,6 @@ void TestResources::english_data()
     // Texts without an entry come back unchanged.
     QTest::addRow("build line label")
         << QByteArray("UrlDialog") << QByteArray("Builder") << QStringLiteral("Builder");
-    QTest::addRow("form title") << QByteArray("MainWindow") << QByteArray("VelmoClient_V1.1")
-                                << QStringLiteral("VelmoClient_V1.1");
     QTest::addRow("password placeholder with a plain blank")
         << QByteArray("MainWindow") << QByteArray(u8"密 码\uff1a") << QString::fromUtf8(u8"密 码\uff1a");
     QTest::addRow("user placeholder with an ASCII colon")

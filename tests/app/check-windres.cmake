@@ -1,7 +1,8 @@
 # Compiles the Windows resource script with the cross windres and checks that
 # the object carries the version information, the icon and the manifest.
 # Run by CTest as: cmake -DWINDRES=... -DPREPROCESSOR=... -DRC_FILE=...
-#   -DICON_FILE=... -DMANIFEST_FILE=... -DOBJECT_FILE=... -P check-windres.cmake
+#   -DINCLUDE_DIR=... -DICON_FILE=... -DMANIFEST_FILE=... -DOBJECT_FILE=...
+#   -DVERSION=<project version> -P check-windres.cmake
 cmake_minimum_required(VERSION 3.16)
 
 # A missing tool is a failure, not a pass: otherwise a broken script would
@@ -9,18 +10,31 @@ cmake_minimum_required(VERSION 3.16)
 if(NOT WINDRES OR NOT EXISTS "${WINDRES}")
     message(FATAL_ERROR "x86_64-w64-mingw32-windres not found (Debian package binutils-mingw-w64-x86-64)")
 endif()
-foreach(input RC_FILE ICON_FILE MANIFEST_FILE)
+foreach(input RC_FILE ICON_FILE MANIFEST_FILE INCLUDE_DIR)
     if(NOT EXISTS "${${input}}")
         message(FATAL_ERROR "${input} '${${input}}' does not exist")
     endif()
 endforeach()
+
+# The version the object must carry: project()'s, in four numbers.
+string(REPLACE "." ";" numbers "${VERSION}")
+list(LENGTH numbers count)
+if(NOT VERSION MATCHES "^[0-9]+(\\.[0-9]+)*$" OR count GREATER 4)
+    message(FATAL_ERROR "VERSION '${VERSION}' is not one to four numbers")
+endif()
+while(count LESS 4)
+    list(APPEND numbers 0)
+    math(EXPR count "${count} + 1")
+endwhile()
+list(JOIN numbers "." version)
+list(JOIN numbers ", " version_commas)
 
 # windres preprocesses with a MinGW gcc by default, which a cross host may
 # lack; the script uses no Windows headers, so the host's C preprocessor does.
 file(REMOVE "${OBJECT_FILE}")
 execute_process(
     COMMAND "${WINDRES}" "--preprocessor=${PREPROCESSOR}" --preprocessor-arg=-E --preprocessor-arg=-xc
-        --preprocessor-arg=-DRC_INVOKED -O coff -i "${RC_FILE}" -o "${OBJECT_FILE}"
+        --preprocessor-arg=-DRC_INVOKED "--include-dir=${INCLUDE_DIR}" -O coff -i "${RC_FILE}" -o "${OBJECT_FILE}"
     RESULT_VARIABLE result
     ERROR_VARIABLE errors)
 if(NOT result EQUAL 0 OR NOT EXISTS "${OBJECT_FILE}")
@@ -60,8 +74,31 @@ require_bytes("${object}" "${icon_image}" "the image of ${ICON_FILE}")
 file(READ "${MANIFEST_FILE}" manifest HEX)
 require_bytes("${object}" "${manifest}" "the content of ${MANIFEST_FILE}")
 # VS_FIXEDFILEINFO: signature, structure version, then file and product
-# version 2.1.0.0 as two pairs of 32-bit words.
-require_bytes("${object}" "bd04effe0000010001000200000000000100020000000000" "the fixed version block 2.1.0.0")
+# version as two pairs of 32-bit little-endian words, major << 16 | minor
+# and patch << 16 | tweak.
+set(words "")
+foreach(pair "0;1" "2;3")
+    list(GET pair 0 high)
+    list(GET pair 1 low)
+    list(GET numbers ${high} high)
+    list(GET numbers ${low} low)
+    math(EXPR word "(${high} << 16) | ${low}" OUTPUT_FORMAT HEXADECIMAL)
+    string(SUBSTRING "${word}" 2 -1 word)
+    string(LENGTH "${word}" length)
+    while(length LESS 8)
+        string(PREPEND word "0")
+        math(EXPR length "${length} + 1")
+    endwhile()
+    # Little-endian: the bytes in reverse order.
+    set(bytes "")
+    foreach(at 6 4 2 0)
+        string(SUBSTRING "${word}" ${at} 2 byte)
+        string(APPEND bytes "${byte}")
+    endforeach()
+    string(APPEND words "${bytes}")
+endforeach()
+string(TOLOWER "bd04effe00000100${words}${words}" fixed)
+require_bytes("${object}" "${fixed}" "the fixed version block ${version}")
 
 # windres decompiles its own object; the text names each resource by type.
 execute_process(
@@ -76,10 +113,10 @@ set(expected
     "\"IDI_ICON1\" 14 /* RT_GROUP_ICON */"
     "Has 1 elements."
     "\"\\043\\041\\000\\000\", 1, 32,"
-    " FILEVERSION 2, 1, 0, 0\n"
-    " PRODUCTVERSION 2, 1, 0, 0\n"
-    "VALUE \"FileVersion\", \"2.1.0.0\"\n"
-    "VALUE \"ProductVersion\", \"2.1.0.0\"\n"
+    " FILEVERSION ${version_commas}\n"
+    " PRODUCTVERSION ${version_commas}\n"
+    "VALUE \"FileVersion\", \"${version}\"\n"
+    "VALUE \"ProductVersion\", \"${version}\"\n"
     "VALUE \"ProductName\", \"VelmoClient\"\n"
     "VALUE \"OriginalFilename\", \"VelmoClient.exe\"\n"
     "VALUE \"InternalName\", \"VelmoClient\"\n"
@@ -102,4 +139,4 @@ foreach(text IN LISTS expected)
         message(FATAL_ERROR "${MANIFEST_FILE} lacks '${text}'")
     endif()
 endforeach()
-message(STATUS "${OBJECT_FILE}: version 2.1.0.0, icon IDI_ICON1 35x33x32, manifest asInvoker")
+message(STATUS "${OBJECT_FILE}: version ${version}, icon IDI_ICON1 35x33x32, manifest asInvoker")
