@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QLocale>
-#include <QTimer>
 
 int main(int argc, char *argv[])
 {
@@ -19,6 +18,6 @@ int main(int argc, char *argv[])
     MainWindow window;
     window.show();
     // The GL stack loads once the window is up, not before it.
-    QTimer::singleShot(0, &window, &prepareSharedGlContext);
+    prepareSharedGlContextSoon(&window);
     return app.exec();
 }
