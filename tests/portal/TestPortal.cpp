@@ -209,6 +209,20 @@ void TestPortal::signedInPortal()
     const HttpRequest check = server.requestsTo(identityPath).first();
     QCOMPARE(check.method, QByteArray("GET"));
     QCOMPARE(check.header("Content-Type"), QByteArray("application/json"));
+    // These headers and no others, from either Qt. Qt 6 offers zstd and br
+    // before gzip and deflate, and Qt 6.7 writes the names in lower case.
+    QStringList names;
+    for (const auto &header : check.headers)
+        names << QString::fromLatin1(header.first).toLower();
+    names.sort();
+    QCOMPARE(names,
+        QStringList({QStringLiteral("accept-encoding"), QStringLiteral("accept-language"),
+            QStringLiteral("connection"), QStringLiteral("content-type"), QStringLiteral("host"),
+            QStringLiteral("user-agent")}));
+    QVERIFY2(check.header("Accept-Encoding").endsWith("gzip, deflate"),
+        check.header("Accept-Encoding").constData());
+    QCOMPARE(check.header("Connection"), QByteArray("Keep-Alive"));
+    QCOMPARE(check.header("User-Agent"), QByteArray("Mozilla/5.0"));
 
     // The portal is loaded signed in, the spinner turning until the first page is there.
     QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
