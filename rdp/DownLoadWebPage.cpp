@@ -127,11 +127,14 @@ void DownLoadWebPage::reportDroppedConsoleMessages()
     consoleDropped = 0;
 }
 
-QString DownLoadWebPage::dialogTitle(const char *kind) const
+QString DownLoadWebPage::dialogTitle(const char *kind, const QUrl &securityOrigin) const
 {
-    const QString origin = originOf(url());
+    // The asking frame's own origin: while the first page's scripts run, Qt 6
+    // may not have given the page its address yet.
+    const QUrl source = securityOrigin.isEmpty() ? url() : securityOrigin;
+    const QString origin = originOf(source);
     return QStringLiteral("Javascript %1 - %2")
-        .arg(QLatin1String(kind), origin.isEmpty() ? url().scheme() + QLatin1Char(':') : origin);
+        .arg(QLatin1String(kind), origin.isEmpty() ? source.scheme() + QLatin1Char(':') : origin);
 }
 
 QWidget *DownLoadWebPage::dialogParent() const
@@ -143,24 +146,24 @@ QWidget *DownLoadWebPage::dialogParent() const
 #endif
 }
 
-void DownLoadWebPage::javaScriptAlert(const QUrl &, const QString &message)
+void DownLoadWebPage::javaScriptAlert(const QUrl &securityOrigin, const QString &message)
 {
-    QMessageBox::information(dialogParent(), dialogTitle("Alert"), message.toHtmlEscaped());
+    QMessageBox::information(dialogParent(), dialogTitle("Alert", securityOrigin), message.toHtmlEscaped());
 }
 
-bool DownLoadWebPage::javaScriptConfirm(const QUrl &, const QString &message)
+bool DownLoadWebPage::javaScriptConfirm(const QUrl &securityOrigin, const QString &message)
 {
-    return QMessageBox::information(dialogParent(), dialogTitle("Confirm"), message.toHtmlEscaped(),
-               QMessageBox::Ok, QMessageBox::Cancel)
+    return QMessageBox::information(dialogParent(), dialogTitle("Confirm", securityOrigin),
+               message.toHtmlEscaped(), QMessageBox::Ok, QMessageBox::Cancel)
         == QMessageBox::Ok;
 }
 
 bool DownLoadWebPage::javaScriptPrompt(
-    const QUrl &, const QString &message, const QString &defaultValue, QString *result)
+    const QUrl &securityOrigin, const QString &message, const QString &defaultValue, QString *result)
 {
     bool accepted = false;
-    const QString text = QInputDialog::getText(dialogParent(), dialogTitle("Prompt"), message.toHtmlEscaped(),
-        QLineEdit::Normal, defaultValue, &accepted);
+    const QString text = QInputDialog::getText(dialogParent(), dialogTitle("Prompt", securityOrigin),
+        message.toHtmlEscaped(), QLineEdit::Normal, defaultValue, &accepted);
     if (result)
         *result = text;
     return accepted;

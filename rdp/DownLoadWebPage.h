@@ -78,8 +78,9 @@ private:
     void onDownloadProgress();
     void refuseOversized(WebEngineDownload *item);
     void reportDroppedConsoleMessages();
-    // The page's scheme, host and port: the sign-in address holds the password.
-    QString dialogTitle(const char *kind) const;
+    // The asking frame's scheme, host and port: the sign-in address holds the
+    // password.
+    QString dialogTitle(const char *kind, const QUrl &securityOrigin) const;
     // The view showing this page, which the page's dialogs belong to.
     QWidget *dialogParent() const;
 
