@@ -103,9 +103,12 @@ size="$(xdpyinfo | sed -n 's/^ *dimensions: *\([0-9]*x[0-9]*\) .*/\1/p')"
 start_display "$size"
 remote_display=$display_name
 DISPLAY="$remote_display" display -window root "$here/resources/background-oem.png" >/dev/null 2>&1 || true
+# FreeRDP 2's shadow server where the release has it, else FreeRDP 3's.
+shadow=freerdp-shadow-cli
+command -v "$shadow" >/dev/null || shadow=freerdp-shadow-cli3
 rdp_port=13389
 while ! port_is_free "$rdp_port"; do rdp_port=$((rdp_port + 1)); done
-DISPLAY="$remote_display" freerdp-shadow-cli "/port:$rdp_port" /bind-address:127.0.0.1 -auth \
+DISPLAY="$remote_display" "$shadow" "/port:$rdp_port" /bind-address:127.0.0.1 -auth \
     >"$scratch/rdp-server.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 200); do

@@ -206,12 +206,13 @@ int runFloor(const QString &portal, const QString &remoteDisplay, const QString 
     // Where and how the launcher's page saves it.
     const QString file = privateDownloadFolder() + QStringLiteral("/tmp.rdp");
     QNetworkAccessManager manager;
-    QNetworkReply *reply
-        = manager.get(QNetworkRequest(QUrl(portal + QStringLiteral("/desktops/%1.rdp").arg(desktop))));
+    QNetworkReply *reply = manager.get(
+        QNetworkRequest(QUrl(portal).resolved(QUrl(QStringLiteral("/desktops/%1.rdp").arg(desktop)))));
     reply->ignoreSslErrors();
     if (!BenchLoop::runUntil(reply, &QNetworkReply::finished, 20000)
         || reply->error() != QNetworkReply::NoError) {
-        std::fprintf(stderr, "bench-desktop: no connection file from the portal\n");
+        std::fprintf(stderr, "bench-desktop: no connection file from the portal: %s\n",
+            qPrintable(reply->errorString()));
         return 1;
     }
     QFile saved(file);
