@@ -1,3 +1,4 @@
+#include "HighDpi.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
 #include "SharedGlContext.h"
@@ -5,11 +6,10 @@
 
 #include <QApplication>
 #include <QLocale>
-#include <QTimer>
 
 int main(int argc, char *argv[])
 {
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    setHighDpiScaling();
     QApplication app(argc, argv);
     const QLocale locale;
     applyLanguageDefault(locale);
@@ -18,6 +18,6 @@ int main(int argc, char *argv[])
     MainWindow window;
     window.show();
     // The GL stack loads once the window is up, not before it.
-    QTimer::singleShot(0, &window, &prepareSharedGlContext);
+    prepareSharedGlContextSoon(&window);
     return app.exec();
 }

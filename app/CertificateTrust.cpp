@@ -47,7 +47,7 @@ QString normalizedFingerprint(const QString &text)
     for (int i = 0; i < hex.size(); i += 2) {
         if (i > 0)
             grouped += QLatin1Char(':');
-        grouped += hex.midRef(i, 2);
+        grouped += hex.mid(i, 2);
     }
     return grouped;
 }

@@ -12,6 +12,21 @@ namespace {
 const QString mandatoryGroup = QStringLiteral("Mandatory");
 const QString defaultsGroup = QStringLiteral("General");
 
+// INI files in UTF-8 on both Qt versions. Qt 6 knows no other; Qt 5 would
+// otherwise write \x escapes and read a file from a Qt 6 build, or one
+// edited by hand, as Latin-1. Escapes from earlier files still read.
+class IniFile : public QSettings
+{
+public:
+    explicit IniFile(const QString &path)
+        : QSettings(path, QSettings::IniFormat)
+    {
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+        setIniCodec("UTF-8");
+#endif
+    }
+};
+
 std::optional<QString> valueOf(const QSettings &settings, const QString &key)
 {
     if (!settings.contains(key))
@@ -89,7 +104,7 @@ std::optional<QString> readSystemSetting(const QString &group, const QString &ke
     const QString path = systemConfigFilePath();
     if (path.isEmpty())
         return std::nullopt;
-    const QSettings settings(path, QSettings::IniFormat);
+    const IniFile settings(path);
     return valueOf(settings, keyInGroup(group, key));
 }
 
@@ -98,7 +113,7 @@ QStringList systemSettingKeys(const QString &group)
     const QString path = systemConfigFilePath();
     if (path.isEmpty())
         return {};
-    QSettings settings(path, QSettings::IniFormat);
+    IniFile settings(path);
     if (group != defaultsGroup)
         settings.beginGroup(group);
     return settings.childKeys();
@@ -107,11 +122,11 @@ QStringList systemSettingKeys(const QString &group)
 QString readSetting(const QString &key, const QString &defaultValue)
 {
     SettingLevels levels;
-    levels.user = valueOf(QSettings(configFilePath(), QSettings::IniFormat), key);
+    levels.user = valueOf(IniFile(configFilePath()), key);
     if (!isUserOnlySetting(key)) {
         const QString path = systemConfigFilePath();
         if (!path.isEmpty()) {
-            const QSettings system(path, QSettings::IniFormat);
+            const IniFile system(path);
             levels.systemDefault = valueOf(system, key);
             levels.mandatory = valueOf(system, keyInGroup(mandatoryGroup, key));
         }
@@ -121,7 +136,7 @@ QString readSetting(const QString &key, const QString &defaultValue)
 
 QString readUserSetting(const QString &key, const QString &defaultValue)
 {
-    return valueOf(QSettings(configFilePath(), QSettings::IniFormat), key).value_or(defaultValue);
+    return valueOf(IniFile(configFilePath()), key).value_or(defaultValue);
 }
 
 bool isSettingMandatory(const QString &key)
@@ -136,7 +151,7 @@ void writeSetting(const QString &key, const QString &value)
     makeOwnerOnlyDirectory(configDirectory());
     makeOwnerOnlyFile(configFilePath());
     {
-        QSettings settings(configFilePath(), QSettings::IniFormat);
+        IniFile settings(configFilePath());
         settings.setValue(key, QVariant(value));
         settings.sync();
     }

@@ -12,9 +12,10 @@
 CleanProcess::CleanProcess(QObject *parent)
     : QProcess(parent)
 {
-#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0) && !defined(Q_OS_WIN)
-    setUnixProcessParameters(QProcess::UnixProcessFlag::CloseFileDescriptors);
-#elif QT_VERSION >= QT_VERSION_CHECK(6, 0, 0) && !defined(Q_OS_WIN)
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0) && !defined(Q_OS_WIN)
+    // Not Qt 6.6's CloseFileDescriptors: it closes QProcess's start-up pipe
+    // too, and a client that is not there then reads as one that exited
+    // with code 255 instead of one that failed to start.
     setChildProcessModifier(markInheritedDescriptorsCloseOnExec);
 #endif
     // Windows: CreateProcess passes only handles marked inheritable, and

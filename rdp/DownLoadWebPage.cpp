@@ -7,6 +7,7 @@
 #include "PrivateDownloadFolder.h"
 #include "RdpTranslation.h"
 #include "SecretMask.h"
+#include "WebEngineDownload.h"
 
 #include <QDebug>
 #include <QFile>
@@ -16,8 +17,8 @@
 #include <QSslCertificate>
 #include <QStandardPaths>
 #include <QWebEngineCertificateError>
-#include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
+#include <QWebEngineView>
 
 namespace {
 
@@ -39,6 +40,9 @@ DownLoadWebPage::DownLoadWebPage(QObject *parent)
 {
     profile()->setParent(this);
     connect(profile(), &QWebEngineProfile::downloadRequested, this, &DownLoadWebPage::onDownloadRequested);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    connect(this, &QWebEnginePage::certificateError, this, &DownLoadWebPage::onCertificateError);
+#endif
     // Asked now, while the portal loads, so a click never waits for the answer.
     clientProbe = new FreeRdpProbe(FreeRdpLauncher::program(), this);
     removeStaleConnectionFile(QStandardPaths::writableLocation(QStandardPaths::TempLocation));
@@ -54,12 +58,27 @@ bool DownLoadWebPage::isExitAddress(const QUrl &url)
     return url.toString().endsWith(QLatin1String("abouttarsen"), Qt::CaseInsensitive);
 }
 
-bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &error)
+bool DownLoadWebPage::acceptsCertificate(const QWebEngineCertificateError &error) const
 {
     // The sign-in address carries the password: an unjudged server gets nothing.
     return certificateCheck
         && certificateCheck(error.url(), error.certificateChain(), error.url() == mainFrameTarget);
 }
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+bool DownLoadWebPage::certificateError(const QWebEngineCertificateError &error)
+{
+    return acceptsCertificate(error);
+}
+#else
+void DownLoadWebPage::onCertificateError(QWebEngineCertificateError error)
+{
+    if (acceptsCertificate(error))
+        error.acceptCertificate();
+    else
+        error.rejectCertificate();
+}
+#endif
 
 bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
 {
@@ -108,37 +127,49 @@ void DownLoadWebPage::reportDroppedConsoleMessages()
     consoleDropped = 0;
 }
 
-QString DownLoadWebPage::dialogTitle(const char *kind) const
+QString DownLoadWebPage::dialogTitle(const char *kind, const QUrl &securityOrigin) const
 {
-    const QString origin = originOf(url());
+    // The asking frame's own origin: while the first page's scripts run, Qt 6
+    // may not have given the page its address yet.
+    const QUrl source = securityOrigin.isEmpty() ? url() : securityOrigin;
+    const QString origin = originOf(source);
     return QStringLiteral("Javascript %1 - %2")
-        .arg(QLatin1String(kind), origin.isEmpty() ? url().scheme() + QLatin1Char(':') : origin);
+        .arg(QLatin1String(kind), origin.isEmpty() ? source.scheme() + QLatin1Char(':') : origin);
 }
 
-void DownLoadWebPage::javaScriptAlert(const QUrl &, const QString &message)
+QWidget *DownLoadWebPage::dialogParent() const
 {
-    QMessageBox::information(view(), dialogTitle("Alert"), message.toHtmlEscaped());
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return QWebEngineView::forPage(this);
+#else
+    return view();
+#endif
 }
 
-bool DownLoadWebPage::javaScriptConfirm(const QUrl &, const QString &message)
+void DownLoadWebPage::javaScriptAlert(const QUrl &securityOrigin, const QString &message)
 {
-    return QMessageBox::information(
-               view(), dialogTitle("Confirm"), message.toHtmlEscaped(), QMessageBox::Ok, QMessageBox::Cancel)
+    QMessageBox::information(dialogParent(), dialogTitle("Alert", securityOrigin), message.toHtmlEscaped());
+}
+
+bool DownLoadWebPage::javaScriptConfirm(const QUrl &securityOrigin, const QString &message)
+{
+    return QMessageBox::information(dialogParent(), dialogTitle("Confirm", securityOrigin),
+               message.toHtmlEscaped(), QMessageBox::Ok, QMessageBox::Cancel)
         == QMessageBox::Ok;
 }
 
 bool DownLoadWebPage::javaScriptPrompt(
-    const QUrl &, const QString &message, const QString &defaultValue, QString *result)
+    const QUrl &securityOrigin, const QString &message, const QString &defaultValue, QString *result)
 {
     bool accepted = false;
-    const QString text = QInputDialog::getText(
-        view(), dialogTitle("Prompt"), message.toHtmlEscaped(), QLineEdit::Normal, defaultValue, &accepted);
+    const QString text = QInputDialog::getText(dialogParent(), dialogTitle("Prompt", securityOrigin),
+        message.toHtmlEscaped(), QLineEdit::Normal, defaultValue, &accepted);
     if (result)
         *result = text;
     return accepted;
 }
 
-void DownLoadWebPage::onDownloadRequested(QWebEngineDownloadItem *item)
+void DownLoadWebPage::onDownloadRequested(WebEngineDownload *item)
 {
     // The item's page decides, not the profile: another page may share it.
     if (item->page() != this)
@@ -150,8 +181,8 @@ void DownLoadWebPage::onDownloadRequested(QWebEngineDownloadItem *item)
         item->cancel();
         return;
     }
-    connect(item, &QWebEngineDownloadItem::finished, this, &DownLoadWebPage::launchFreeRdp);
-    connect(item, &QWebEngineDownloadItem::downloadProgress, this, &DownLoadWebPage::onDownloadProgress);
+    connect(item, downloadFinishedSignal, this, &DownLoadWebPage::launchFreeRdp);
+    connect(item, downloadProgressSignal, this, &DownLoadWebPage::onDownloadProgress);
     item->setDownloadDirectory(privateDownloadFolder());
     item->setDownloadFileName(QStringLiteral("tmp.rdp"));
     qDebug() << item->downloadDirectory() << item->downloadFileName();
@@ -160,20 +191,20 @@ void DownLoadWebPage::onDownloadRequested(QWebEngineDownloadItem *item)
     item->accept();
 }
 
-void DownLoadWebPage::onDownloadProgress(qint64 received)
+void DownLoadWebPage::onDownloadProgress()
 {
-    auto *item = qobject_cast<QWebEngineDownloadItem *>(sender());
-    if (item && received > maxConnectionFileSize)
+    auto *item = qobject_cast<WebEngineDownload *>(sender());
+    if (item && item->receivedBytes() > maxConnectionFileSize)
         refuseOversized(item);
 }
 
-void DownLoadWebPage::refuseOversized(QWebEngineDownloadItem *item)
+void DownLoadWebPage::refuseOversized(WebEngineDownload *item)
 {
     // Cut off where it passes the limit, so it cannot fill the runtime folder.
     item->disconnect(this);
     item->cancel();
     // It may have ended before its progress was seen.
-    if (item->state() == QWebEngineDownloadItem::DownloadCompleted)
+    if (item->state() == WebEngineDownload::DownloadCompleted)
         QFile::remove(item->downloadDirectory() + QLatin1Char('/') + item->downloadFileName());
     qWarning().noquote() << QStringLiteral(
         "download over %1 bytes cancelled: no connection file is that large; "
@@ -189,12 +220,12 @@ void DownLoadWebPage::convertRdpFile(const QByteArray &path, QStringList &argume
 void DownLoadWebPage::launchFreeRdp()
 {
     // A cancelled or broken download leaves no usable file: no session then.
-    if (auto *item = qobject_cast<QWebEngineDownloadItem *>(sender())) {
+    if (auto *item = qobject_cast<WebEngineDownload *>(sender())) {
         if (item->receivedBytes() > maxConnectionFileSize) {
             refuseOversized(item);
             return;
         }
-        if (item->state() != QWebEngineDownloadItem::DownloadCompleted) {
+        if (item->state() != WebEngineDownload::DownloadCompleted) {
             qWarning() << "download ended without a whole file, no client started:" << rdpFilePath
                        << item->interruptReasonString();
             return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WebEngineDownload.h"
+
 #include <QStringList>
 #include <QWebEnginePage>
 
@@ -7,7 +9,7 @@
 
 class FreeRdpProbe;
 class QSslCertificate;
-class QWebEngineDownloadItem;
+class QWebEngineCertificateError;
 
 // The page behind the portal view. A download of this page from the portal
 // (see setPortalAddress) is taken to be an RDP connection file: it is saved as
@@ -55,7 +57,9 @@ signals:
     void exitFromPage();
 
 protected:
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     bool certificateError(const QWebEngineCertificateError &error) override;
+#endif
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int lineNumber,
         const QString &sourceId) override;
@@ -65,12 +69,20 @@ protected:
         QString *result) override;
 
 private:
-    void onDownloadRequested(QWebEngineDownloadItem *item);
-    void onDownloadProgress(qint64 received);
-    void refuseOversized(QWebEngineDownloadItem *item);
+    bool acceptsCertificate(const QWebEngineCertificateError &error) const;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // A signal on Qt 6, answered through the error itself.
+    void onCertificateError(QWebEngineCertificateError error);
+#endif
+    void onDownloadRequested(WebEngineDownload *item);
+    void onDownloadProgress();
+    void refuseOversized(WebEngineDownload *item);
     void reportDroppedConsoleMessages();
-    // The page's scheme, host and port: the sign-in address holds the password.
-    QString dialogTitle(const char *kind) const;
+    // The asking frame's scheme, host and port: the sign-in address holds the
+    // password.
+    QString dialogTitle(const char *kind, const QUrl &securityOrigin) const;
+    // The view showing this page, which the page's dialogs belong to.
+    QWidget *dialogParent() const;
 
     QUrl portalAddress;
     QString rdpFilePath;

@@ -109,7 +109,7 @@ FreeRdpDialect dialectFromVersionOutput(const QByteArray &output)
     const QRegularExpressionMatch match = version.match(QString::fromUtf8(output));
     if (!match.hasMatch())
         return FreeRdpDialect::Unknown;
-    const int major = match.capturedRef(1).toInt();
+    const int major = match.captured(1).toInt();
     if (major == 2)
         return FreeRdpDialect::FreeRdp2;
     // Later versions keep the FreeRDP 3 syntax until they show otherwise.

@@ -1,8 +1,10 @@
 #include "RdpTranslation.h"
 
 #include <QFile>
-#include <QRegExp>
-#include <QTextCodec>
+#include <QVector>
+#include <QtEndian>
+
+#include <algorithm>
 
 // Values, class lists and device lists are taken whole, never cut to a fixed
 // size: a cut would silently corrupt a long gateway host name or password and
@@ -17,8 +19,11 @@ QByteArray searchText(const QByteArray &head)
     if (text.startsWith("\xFF\xFE")) {
         // Unicode files become UTF-8, not Latin-1: values are read as UTF-8,
         // so any other 8-bit form would garble a non-ASCII password.
-        const int units = (text.size() - 2) / 2;
-        text = QTextCodec::codecForName("UTF-16LE")->toUnicode(text.constData() + 2, units * 2).toUtf8();
+        QVector<char16_t> units((text.size() - 2) / 2);
+        // Only the mark: nothing to copy, and no buffer to copy into.
+        if (!units.isEmpty())
+            qFromLittleEndian<quint16>(text.constData() + 2, units.size(), units.data());
+        text = QString::fromUtf16(units.constData(), units.size()).toUtf8();
     }
     const int nul = text.indexOf('\0');
     if (nul >= 0)
@@ -56,8 +61,14 @@ QString deviceId(const QString &item)
         if (part.startsWith(QLatin1String("PID_"), Qt::CaseSensitive))
             product = part.right(4);
     }
-    const QRegExp hex(QStringLiteral("^[A-Fa-f0-9]+$"), Qt::CaseSensitive);
-    if (vendor.size() != 4 || product.size() != 4 || !hex.exactMatch(vendor) || !hex.exactMatch(product))
+    const auto isHex = [](const QString &digits) {
+        return std::all_of(digits.cbegin(), digits.cend(), [](QChar c) {
+            return (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+                || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
+                || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+        });
+    };
+    if (vendor.size() != 4 || product.size() != 4 || !isHex(vendor) || !isHex(product))
         return {};
     return vendor + QLatin1Char(':') + product;
 }

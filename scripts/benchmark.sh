@@ -8,19 +8,42 @@
 #   connection files through the translation.
 #   RUNS=<n>          runs per program (default 7)
 #   BUILD_ROOT=<dir>  build tree location (default ./build)
+#   QT="<auto|5|6> ..."  the Qt builds to measure, side by side in this run
+#                     (default auto: the one the release builds by default;
+#                     "6 5" gives each figure for both and their ratio)
 #   CLIENT=<program>  the FreeRDP client the launcher starts (default: xfreerdp3
 #                     when installed, else xfreerdp, as the package's wrapper)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${BUILD_ROOT:-$here/build}/release"
+build_root="${BUILD_ROOT:-$here/build}"
 runs="${RUNS:-7}"
-bench="$build/tools/bench"
+read -r -a qts <<<"${QT:-auto}"
 
 "$here/scripts/install-deps.sh"
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target VelmoClient demo-portal bench-startup bench-floor-window \
-    bench-floor-login bench-portal bench-portal-floor bench-desktop bench-frame-watch bench-translation
+declare -A qt_version
+for qt in "${qts[@]}"; do
+    case "$qt" in
+        auto) dir="$build_root/release" ;;
+        5 | 6) dir="$build_root/release-qt$qt" ;;
+        *) echo "QT takes auto, 5 or 6, not '$qt'" >&2; exit 2 ;;
+    esac
+    # The same tree as the test command's build with that Qt.
+    configured="$(cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMO_QT="$qt")"
+    qt_version[$qt]="$(sed -n 's/^-- Building with Qt //p' <<<"$configured")"
+    cmake --build "$dir" -j"$(nproc)" --target VelmoClient demo-portal bench-startup bench-floor-window \
+        bench-floor-login bench-portal bench-portal-floor bench-desktop bench-frame-watch bench-translation
+done
+# use_qt <entry of QT>: the programs of that build.
+use_qt() {
+    qt=$1
+    case "$qt" in
+        auto) build="$build_root/release" ;;
+        *) build="$build_root/release-qt$qt" ;;
+    esac
+    bench="$build/tools/bench"
+}
+use_qt "${qts[0]}"
 
 scratch="$(mktemp -d)"
 pids=()
@@ -80,9 +103,12 @@ size="$(xdpyinfo | sed -n 's/^ *dimensions: *\([0-9]*x[0-9]*\) .*/\1/p')"
 start_display "$size"
 remote_display=$display_name
 DISPLAY="$remote_display" display -window root "$here/resources/background-oem.png" >/dev/null 2>&1 || true
+# FreeRDP 2's shadow server where the release has it, else FreeRDP 3's.
+shadow=freerdp-shadow-cli
+command -v "$shadow" >/dev/null || shadow=freerdp-shadow-cli3
 rdp_port=13389
 while ! port_is_free "$rdp_port"; do rdp_port=$((rdp_port + 1)); done
-DISPLAY="$remote_display" freerdp-shadow-cli "/port:$rdp_port" /bind-address:127.0.0.1 -auth \
+DISPLAY="$remote_display" "$shadow" "/port:$rdp_port" /bind-address:127.0.0.1 -auth \
     >"$scratch/rdp-server.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 200); do
@@ -137,25 +163,29 @@ shot() {
     # Mapped first, then a moment to paint.
     window="$(timeout 20 xdotool search --sync --onlyvisible --name '^VelmoClient_V[0-9]+\.[0-9]+$' 2>/dev/null | head -1)"
     sleep 0.5
-    [ -n "$window" ] && import -window "$window" "$scratch/shot-$(basename "$1").png" 2>/dev/null
+    [ -n "$window" ] && import -window "$window" "$scratch/shot-$qt-$(basename "$1").png" 2>/dev/null
     kill "$pid"
     wait "$pid" 2>/dev/null || true
 }
-XDG_CONFIG_HOME="$scratch/cfg-shot" shot "$build/VelmoClient"
-shot "$bench/bench-floor-login"
-differing="$(compare -metric AE -fuzz 10% "$scratch/shot-VelmoClient.png" "$scratch/shot-bench-floor-login.png" \
-    null: 2>&1 || true)"
-if [ "$differing" != 0 ]; then
-    echo "Warning: the login-form floor no longer looks like the launcher's login form ($differing pixels" \
-        "differ): bring tools/bench/bench-floor-login.cpp up to date." >&2
-fi
-webengine_in_floor="$(ldd "$bench/bench-floor-login" | grep -ci webengine || true)"
-webengine_in_launcher="$(ldd "$build/VelmoClient" | grep -ci webengine || true)"
+declare -A differing webengine_in_floor webengine_in_launcher
+for entry in "${qts[@]}"; do
+    use_qt "$entry"
+    XDG_CONFIG_HOME="$scratch/cfg-shot-$qt" shot "$build/VelmoClient"
+    shot "$bench/bench-floor-login"
+    differing[$qt]="$(compare -metric AE -fuzz 10% "$scratch/shot-$qt-VelmoClient.png" \
+        "$scratch/shot-$qt-bench-floor-login.png" null: 2>&1 || true)"
+    if [ "${differing[$qt]}" != 0 ]; then
+        echo "Warning: the login-form floor no longer looks like the launcher's login form (${differing[$qt]}" \
+            "pixels differ, Qt ${qt_version[$qt]}): bring tools/bench/bench-floor-login.cpp up to date." >&2
+    fi
+    webengine_in_floor[$qt]="$(ldd "$bench/bench-floor-login" | grep -ci webengine || true)"
+    webengine_in_launcher[$qt]="$(ldd "$build/VelmoClient" | grep -ci webengine || true)"
+done
 
 # One function per program; each records its figures under its key, or
 # nothing when keep is "no" (the warm-up pass).
 keep=yes
-keep() { if [ "$keep" = yes ]; then record "$@"; fi; }
+keep() { if [ "$keep" = yes ]; then record "$qt/$1" "$2"; fi; }
 startup_window() { # <warm|cold> [--cold]
     local line
     line="$(measure "startup_window_$1" "$bench/bench-startup" "${@:2}" "$bench/bench-floor-window")"
@@ -206,21 +236,20 @@ desktop_launcher() {
     keep desktop "$(field ms "$line")"
 }
 
-load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
-# Every program once, unrecorded, so that no figure pays for a first start
-# of a program the run before it did not use.
-echo "Warming up..."
-keep=no
-startup_window warm; startup_floor warm; startup_launcher warm
-portal_floor; portal_launcher; desktop_floor; desktop_launcher
-keep=yes
-
-# Warm figures first, cold ones after: emptying the file cache between them
-# would make whichever warm program came next partly cold. The floor and the
-# launcher take turns at going first.
-echo "Measuring $runs runs of each, interleaved..."
-cold_method=""
-for run in $(seq "$runs"); do
+# each_qt <function>: calls it once for every build, the builds taking
+# turns at going first from one run to the next.
+each_qt() {
+    local order=("${qts[@]}") entry
+    if [ $((run % 2)) -eq 0 ]; then
+        order=()
+        for entry in "${qts[@]}"; do order=("$entry" "${order[@]}"); done
+    fi
+    for entry in "${order[@]}"; do
+        use_qt "$entry"
+        "$1"
+    done
+}
+warm_pass() {
     # Two desktop pairs per run: the shadow server now and then holds a
     # connection's start for about a second, on either side, at random.
     if [ $((run % 2)) -eq 1 ]; then
@@ -230,58 +259,108 @@ for run in $(seq "$runs"); do
         startup_launcher warm; startup_floor warm; startup_window warm
         portal_launcher; portal_floor; desktop_launcher; desktop_floor; desktop_floor; desktop_launcher
     fi
-    printf '  warm run %s of %s done\n' "$run" "$runs"
-done
-for run in $(seq "$runs"); do
+}
+cold_pass() {
     if [ $((run % 2)) -eq 1 ]; then
         startup_window cold --cold; startup_floor cold --cold; startup_launcher cold --cold
     else
         startup_launcher cold --cold; startup_floor cold --cold; startup_window cold --cold
     fi
+}
+warm_up() {
+    startup_window warm; startup_floor warm; startup_launcher warm
+    portal_floor; portal_launcher; desktop_floor; desktop_launcher
+}
+
+load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
+# Every program once, unrecorded, so that no figure pays for a first start
+# of a program the run before it did not use.
+echo "Warming up..."
+keep=no
+run=1
+each_qt warm_up
+keep=yes
+
+# Warm figures first, cold ones after: emptying the file cache between them
+# would make whichever warm program came next partly cold. The floor and the
+# launcher take turns at going first, and so do the Qt builds.
+echo "Measuring $runs runs of each, interleaved..."
+cold_method=""
+for run in $(seq "$runs"); do
+    each_qt warm_pass
+    printf '  warm run %s of %s done\n' "$run" "$runs"
+done
+for run in $(seq "$runs"); do
+    each_qt cold_pass
     printf '  cold run %s of %s done\n' "$run" "$runs"
 done
 load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
 failures=0
 if [ -f "$scratch/failures" ]; then failures="$(wc -l <"$scratch/failures")"; fi
 
-m() { printf '%s' "${samples[$1]:-}" | sed '/^$/d' | median; }
+m() { printf '%s' "${samples[$qt/$1]:-}" | sed '/^$/d' | median; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (a == "" || b == "" || b == 0) print "n/a"; else printf "%.2f", a / b}'; }
 mib() { awk -v k="$1" 'BEGIN {if (k == "") print "n/a"; else printf "%.1f", k / 1024}'; }
 # verdict <value> <limit>: met when value <= limit.
 verdict() { awk -v a="$1" -v b="$2" 'BEGIN {if (a == "" || b == "" || a == "n/a") print "no figure"; else if (a + 0 <= b + 0) print "met"; else print "missed"}'; }
 
 echo
-echo "Machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(. /etc/os-release; echo "$PRETTY_NAME"), Qt $(qmake -query QT_VERSION 2>/dev/null || echo 5.15), display $DISPLAY ($size)"
+echo "Machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(. /etc/os-release; echo "$PRETTY_NAME"), display $DISPLAY ($size)"
 echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); load average before $load_before, after $load_after"
 echo "Client: $client ($(dpkg-query -W -f '${Package} ${Version}' "$(dpkg -S "$(readlink -f "$client")" 2>/dev/null | cut -d: -f1 | head -1)" 2>/dev/null || echo unknown))"
 echo "Cold start: file cache emptied by ${cold_method:-nothing (no cold run succeeded)}"
-echo "Login-form floor: $differing pixels of 636 x 331 differ from the launcher's login form (10 % fuzz);" \
-    "web-engine libraries linked: floor $webengine_in_floor, launcher $webengine_in_launcher"
 echo "Medians of $runs runs, $((2 * runs)) for the desktop (failed runs: $failures):"
-for temperature in warm cold; do
-    s="$(m "startup_$temperature")"; f="$(m "startup_floor_$temperature")"; w="$(m "startup_window_$temperature")"
-    r="$(ratio "$s" "$f")"
-    printf '  start-up to login window mapped, %s: %s ms; login-form floor %s ms, ratio %s (goal <= 1.15: %s); empty window %s ms, ratio %s\n' \
-        "$temperature" "$s" "$f" "$r" "$(verdict "$r" 1.15)" "$w" "$(ratio "$s" "$w")"
+for entry in "${qts[@]}"; do
+    use_qt "$entry"
+    echo "Qt ${qt_version[$qt]} ($build):"
+    echo "  login-form floor: ${differing[$qt]} pixels of 636 x 331 differ from the launcher's login form (10 % fuzz);" \
+        "web-engine libraries linked: floor ${webengine_in_floor[$qt]}, launcher ${webengine_in_launcher[$qt]}"
+    for temperature in warm cold; do
+        s="$(m "startup_$temperature")"; f="$(m "startup_floor_$temperature")"; w="$(m "startup_window_$temperature")"
+        r="$(ratio "$s" "$f")"
+        printf '  start-up to login window mapped, %s: %s ms; login-form floor %s ms, ratio %s (goal <= 1.15: %s); empty window %s ms, ratio %s\n' \
+            "$temperature" "$s" "$f" "$r" "$(verdict "$r" 1.15)" "$w" "$(ratio "$s" "$w")"
+    done
+    printf '  web-engine helpers while the login form is alone: %s\n' "$(m helpers_login)"
+    r="$(ratio "$(m rss_login)" "$(m rss_floor)")"
+    printf '  peak resident memory at the login form: %s MiB; login-form floor %s MiB, ratio %s (goal <= 1.10: %s); empty window %s MiB\n' \
+        "$(mib "$(m rss_login)")" "$(mib "$(m rss_floor)")" "$r" "$(verdict "$r" 1.10)" "$(mib "$(m rss_window)")"
+    printf '  peak resident memory with the portal open: %s MiB, plus %s MiB in %s web-engine helpers\n' \
+        "$(mib "$(m rss_portal)")" "$(mib "$(m rss_portal_helpers)")" "$(m portal_helpers)"
+    p="$(m portal)"; pf="$(m portal_floor)"; r="$(ratio "$p" "$pf")"
+    printf '  login press to first portal load: %s ms; bare view %s ms, ratio %s (goal <= 1.05: %s)\n' \
+        "$p" "$pf" "$r" "$(verdict "$r" 1.05)"
+    d="$(m desktop)"; df="$(m desktop_floor)"
+    printf '  desktop link click to first remote frame: %s ms; client started directly %s ms, difference %s ms, ratio %s (goal <= floor + 100 ms: %s)\n' \
+        "$d" "$df" "$(awk -v a="$d" -v b="$df" 'BEGIN {if (a == "" || b == "") print "n/a"; else print a - b}')" \
+        "$(ratio "$d" "$df")" "$(verdict "$d" "$(awk -v b="$df" 'BEGIN {print b + 100}')")"
 done
-printf '  web-engine helpers while the login form is alone: %s\n' "$(m helpers_login)"
-r="$(ratio "$(m rss_login)" "$(m rss_floor)")"
-printf '  peak resident memory at the login form: %s MiB; login-form floor %s MiB, ratio %s (goal <= 1.10: %s); empty window %s MiB\n' \
-    "$(mib "$(m rss_login)")" "$(mib "$(m rss_floor)")" "$r" "$(verdict "$r" 1.10)" "$(mib "$(m rss_window)")"
-printf '  peak resident memory with the portal open: %s MiB, plus %s MiB in %s web-engine helpers\n' \
-    "$(mib "$(m rss_portal)")" "$(mib "$(m rss_portal_helpers)")" "$(m portal_helpers)"
-p="$(m portal)"; pf="$(m portal_floor)"; r="$(ratio "$p" "$pf")"
-printf '  login press to first portal load: %s ms; bare view %s ms, ratio %s (goal <= 1.05: %s)\n' \
-    "$p" "$pf" "$r" "$(verdict "$r" 1.05)"
-d="$(m desktop)"; df="$(m desktop_floor)"
-printf '  desktop link click to first remote frame: %s ms; client started directly %s ms, difference %s ms, ratio %s (goal <= floor + 100 ms: %s)\n' \
-    "$d" "$df" "$(awk -v a="$d" -v b="$df" 'BEGIN {if (a == "" || b == "") print "n/a"; else print a - b}')" \
-    "$(ratio "$d" "$df")" "$(verdict "$d" "$(awk -v b="$df" 'BEGIN {print b + 100}')")"
+figures=(startup_warm startup_floor_warm startup_window_warm startup_cold startup_floor_cold startup_window_cold
+    rss_login rss_floor rss_window rss_portal rss_portal_helpers portal portal_floor desktop desktop_floor)
+if [ "${#qts[@]}" -gt 1 ]; then
+    use_qt "${qts[0]}"
+    first=$qt
+    echo "Qt ${qt_version[$first]} beside the others, launcher and floor each against the same program of the other build:"
+    for entry in "${qts[@]:1}"; do
+        use_qt "$entry"
+        line=""
+        for key in "${figures[@]}"; do
+            line+=" $key $(ratio "$(qt=$first m "$key")" "$(m "$key")")"
+        done
+        echo "  against Qt ${qt_version[$qt]}:$line"
+    done
+fi
 echo "Every sample, sorted (ms; memory in KiB):"
-for key in startup_warm startup_floor_warm startup_window_warm startup_cold startup_floor_cold startup_window_cold \
-    rss_login rss_floor rss_window rss_portal rss_portal_helpers portal portal_floor desktop desktop_floor; do
-    printf '  %-20s %s\n' "$key" "$(printf '%s' "${samples[$key]:-}" | sed '/^$/d' | sort -n | tr '\n' ' ')"
+for entry in "${qts[@]}"; do
+    use_qt "$entry"
+    for key in "${figures[@]}"; do
+        printf '  Qt %-7s %-20s %s\n' "${qt_version[$qt]}" "$key" \
+            "$(printf '%s' "${samples[$qt/$key]:-}" | sed '/^$/d' | sort -n | tr '\n' ' ')"
+    done
 done
 mkdir -p "$scratch/rdp"
-"$bench/bench-translation" "$scratch/rdp" | sed 's/^/  translation /'
+for entry in "${qts[@]}"; do
+    use_qt "$entry"
+    "$bench/bench-translation" "$scratch/rdp" | sed "s/^/  Qt ${qt_version[$qt]} translation /"
+done
 [ "$failures" -eq 0 ]

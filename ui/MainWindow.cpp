@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -186,8 +187,11 @@ void MainWindow::focusLoginEntry()
 
 void MainWindow::loadTranslators()
 {
-    englishTranslator.load(QStringLiteral(":/lang_English.qm"));
-    chineseTranslator.load(QStringLiteral(":/lang_Chinese.qm"));
+    // Both are compiled in; a miss is a broken build, and the form would show
+    // its source texts only.
+    if (!englishTranslator.load(QStringLiteral(":/lang_English.qm"))
+        || !chineseTranslator.load(QStringLiteral(":/lang_Chinese.qm")))
+        qWarning() << "a compiled-in catalogue did not load";
     if (englishSelected())
         QApplication::installTranslator(&englishTranslator);
     else
@@ -352,6 +356,7 @@ void MainWindow::initWebView()
     stackLayout->addWidget(portalView);
     stackLayout->addWidget(overlayWidget);
     portalWidget->setLayout(stackLayout);
+    activeWhenPortalShown = isActiveWindow();
     setCentralWidget(portalWidget);
     setLoginFormReachable(false);
 
@@ -400,8 +405,21 @@ void MainWindow::removeBusyLayer()
     overlayWidget = nullptr;
 }
 
+bool MainWindow::event(QEvent *event)
+{
+    // Qt 6 gives the window a new native window when the web view first draws
+    // in it (the old one goes first, id 0); the new one is not active by
+    // itself, so a press of the login button would lose the keyboard.
+    if (event->type() == QEvent::WinIdChange && activeWhenPortalShown && internalWinId() != 0) {
+        activeWhenPortalShown = false;
+        activateWindow();
+    }
+    return QMainWindow::event(event);
+}
+
 void MainWindow::finishedWeb()
 {
+    activeWhenPortalShown = false;
     removeBusyLayer();
     if (portalView)
         portalView->setFocus(Qt::OtherFocusReason);

@@ -32,6 +32,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+protected:
+    bool event(QEvent *event) override;
+
 private slots:
     void on_Login();
     void on_config();
@@ -87,4 +90,6 @@ private:
     // Portal certificates already refused in this portal view: a page's many
     // requests ask once, and a Cancel holds for the rest of the view.
     QSet<QString> refusedCertificates;
+    // The window had the keyboard when the portal view came into it.
+    bool activeWhenPortalShown = false;
 };

@@ -35,6 +35,8 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void writeKeepsOtherKeysInGeneral();
+    void fileOfEitherQt_data();
+    void fileOfEitherQt();
     void writeIsOnDiskAtOnce();
     void onlyOneIsAFlag_data();
     void onlyOneIsAFlag();
@@ -123,6 +125,39 @@ void TestConfigStore::writeKeepsOtherKeysInGeneral()
     QCOMPARE(text.count("[General]"), 1);
     QVERIFY(text.contains("user=carol"));
     QVERIFY(text.contains("language=1"));
+}
+
+void TestConfigStore::fileOfEitherQt_data()
+{
+    QTest::addColumn<QString>("fixture");
+    // Qt 5 wrote everything beyond ASCII as \x escapes, Qt 6 writes UTF-8;
+    // an upgrade or a downgrade of the launcher must read what the other left.
+    QTest::addRow("written by Qt 5") << "written-by-qt5.ini";
+    QTest::addRow("written by Qt 6") << "written-by-qt6.ini";
+}
+
+void TestConfigStore::fileOfEitherQt()
+{
+    QFETCH(QString, fixture);
+    QVERIFY(QDir().mkpath(QFileInfo(home->configFile()).path()));
+    QVERIFY(QFile::copy(QStringLiteral(TEST_DATA_DIR "/settings/") + fixture, home->configFile()));
+    QVERIFY(QFile::setPermissions(home->configFile(), QFile::ReadOwner | QFile::WriteOwner));
+    const QString user = QStringLiteral("张三");
+    const QString address = QStringLiteral("https://门户.example.invalid:8443/入口");
+    const QString password = QStringLiteral("Müller-密码;=\"x\" é€\U0001D11E");
+    const auto read = [](const char *key) { return readSetting(QLatin1String(key), QString()); };
+    for (int pass = 0; pass < 2; ++pass) {
+        QCOMPARE(read("user"), user);
+        QCOMPARE(read("serviceIP"), address);
+        QCOMPARE(read("password"), password);
+        QCOMPARE(read("language"), pass == 0 ? QStringLiteral("0") : QStringLiteral("1"));
+        // Rewritten by this build: the others' values survive, in UTF-8.
+        writeSetting(QStringLiteral("language"), QStringLiteral("1"));
+    }
+    QFile file(home->configFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.contains(QByteArray("\nuser=" + user.toUtf8() + '\n')), text.constData());
 }
 
 void TestConfigStore::writeIsOnDiskAtOnce()

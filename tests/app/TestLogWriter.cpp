@@ -134,7 +134,7 @@ void TestLogWriter::threadsWriteWholeLines()
     QCOMPARE(lines.size(), threadCount * linesPerThread);
     const QRegularExpression layout(QStringLiteral(R"(^\([0-9: -]{19} \) Debug: T(\d)-L(\d+) x{200}\r$)"));
     QVector<int> next(threadCount, 0);
-    for (const QByteArray &line : qAsConst(lines)) {
+    for (const QByteArray &line : std::as_const(lines)) {
         const QRegularExpressionMatch match = layout.match(QString::fromLatin1(line));
         QVERIFY2(match.hasMatch(), line.constData());
         const int thread = match.captured(1).toInt();

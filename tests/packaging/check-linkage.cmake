@@ -1,7 +1,7 @@
 # Checks that the program starts without the web engine: no library it
 # loads, directly or through another, is part of Qt WebEngine, while the
 # portal module does load it (so the check can see it at all).
-# -DPROGRAM=<executable> -DMODULE=<portal module>
+# -DPROGRAM=<executable> -DMODULE=<portal module> -DQT_MAJOR=<5 or 6>
 
 function(loaded_libraries file out)
     execute_process(COMMAND ldd ${file} RESULT_VARIABLE result OUTPUT_VARIABLE text ERROR_VARIABLE text)
@@ -22,7 +22,7 @@ string(TOLOWER "${program_libraries}" program_libraries)
 if(program_libraries MATCHES "[^\n]*webengine[^\n]*")
     message(FATAL_ERROR "the program loads the web engine: ${CMAKE_MATCH_0}")
 endif()
-if(NOT program_libraries MATCHES "libqt5widgets")
+if(NOT program_libraries MATCHES "libqt${QT_MAJOR}widgets")
     message(FATAL_ERROR "no Qt Widgets in the program's libraries:\n${program_libraries}")
 endif()
 message(STATUS "${PROGRAM} starts without the web engine")

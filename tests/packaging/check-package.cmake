@@ -1,5 +1,5 @@
 # Builds the Debian package from the build tree and checks what it holds.
-# -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder>
+# -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder> -DQT_MAJOR=<5 or 6>
 
 function(require text pattern what)
     if(NOT text MATCHES "${pattern}")
@@ -43,7 +43,9 @@ require("${info}" "\n Description: [^\n]+\n  [^\n]+" "description")
 require("${info}" "\n Depends: ([^\n]*, )?freerdp3-x11 \\| freerdp2-x11[,\n]" "either FreeRDP")
 # The Qt libraries must be depended on by the names this release gives them
 # (Debian 13 renamed them for 64-bit time): asked from dpkg, not written here.
-foreach(library libQt5WebEngineWidgets.so.5 libQt5Widgets.so.5 libQt5Network.so.5 libQt5Core.so.5)
+set(major ${QT_MAJOR})
+foreach(library libQt${major}WebEngineWidgets.so.${major} libQt${major}Widgets.so.${major} libQt${major}Network.so.${major}
+        libQt${major}Core.so.${major})
     execute_process(COMMAND dpkg-query -S "*/${library}" OUTPUT_VARIABLE owner COMMAND_ERROR_IS_FATAL ANY)
     string(REGEX MATCH "^[^:,]+" dependency "${owner}")
     require("${info}" "\n Depends: ([^\n]*[ ,])?${dependency}[ ,(\n]" "dependency ${dependency} (${library})")

@@ -2,6 +2,7 @@
 #include "DownLoadWebPage.h"
 #include "FreeRdpProbe.h"
 #include "LogWriter.h"
+#include "WebEngineDownload.h"
 #include "support/FakeClient.h"
 #include "support/MessageRecorder.h"
 #include "support/OtherAccount.h"
@@ -13,7 +14,6 @@
 #include <QPointer>
 #include <QProcess>
 #include <QSslCertificate>
-#include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QtTest>
@@ -369,7 +369,7 @@ void TestDownLoadWebPage::failingClientReasonInTheLog()
     }
     QVERIFY(left.contains(configFilePath()));
     QVERIFY(left.contains(privateDir + QStringLiteral("/tmp.rdp")));
-    for (const QString &file : qAsConst(left))
+    for (const QString &file : std::as_const(left))
         QVERIFY2(!OtherAccount::canRead(OtherAccount::user, file), qPrintable(file));
 }
 
@@ -421,9 +421,9 @@ void TestDownLoadWebPage::fileBeforeTheVersionAnswer()
     fake->clearCalls();
     openPage();
     QTRY_COMPARE(fake->descriptors(QStringLiteral("version")).size(), 1);
-    QPointer<QWebEngineDownloadItem> item;
+    QPointer<WebEngineDownload> item;
     connect(page->profile(), &QWebEngineProfile::downloadRequested, this,
-        [&item](QWebEngineDownloadItem *requested) { item = requested; });
+        [&item](WebEngineDownload *requested) { item = requested; });
     MessageRecorder recorder;
     clickDesktopLink();
     QTRY_VERIFY_WITH_TIMEOUT(item && item->isFinished(), 20000);
@@ -505,18 +505,18 @@ void TestDownLoadWebPage::clientsEndWithThePage()
 void TestDownLoadWebPage::cancelledDownloadStartsNothing()
 {
     server.endlessDownload = true;
-    QPointer<QWebEngineDownloadItem> item;
+    QPointer<WebEngineDownload> item;
     // Connected after the page's own handler, so the item is accepted already;
     // cancelled at once, since an endless download is soon cut off by the page.
-    connect(page->profile(), &QWebEngineProfile::downloadRequested, this,
-        [&item](QWebEngineDownloadItem *requested) {
+    connect(
+        page->profile(), &QWebEngineProfile::downloadRequested, this, [&item](WebEngineDownload *requested) {
             item = requested;
             requested->cancel();
         });
     QScopedPointer<MessageRecorder> recorder(new MessageRecorder);
     clickDesktopLink();
     QTRY_VERIFY_WITH_TIMEOUT(item, 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(item->state(), QWebEngineDownloadItem::DownloadCancelled, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(item->state(), WebEngineDownload::DownloadCancelled, 10000);
     // The page has seen the end of the download and said why it starts nothing.
     QTRY_COMPARE_WITH_TIMEOUT(recorder->count(QStringLiteral("no client started")), 1, 10000);
     QCOMPARE(recorder->count(QStringLiteral("/xfreerdp\"")), 0);
@@ -587,9 +587,9 @@ void TestDownLoadWebPage::oversizedDownloadStartsNothing()
 {
     const QByteArray first = server.connectionFile;
     server.connectionFile = "full address:s:h\r\n" + QByteArray(2 * 1024 * 1024, ' ');
-    QPointer<QWebEngineDownloadItem> item;
+    QPointer<WebEngineDownload> item;
     connect(page->profile(), &QWebEngineProfile::downloadRequested, this,
-        [&item](QWebEngineDownloadItem *requested) { item = requested; });
+        [&item](WebEngineDownload *requested) { item = requested; });
     MessageRecorder recorder;
     clickDesktopLink();
     QTRY_VERIFY_WITH_TIMEOUT(item && item->isFinished(), 20000);

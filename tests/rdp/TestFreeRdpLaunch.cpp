@@ -207,7 +207,7 @@ void TestFreeRdpLaunch::logLine()
     QCOMPARE(messages.size(), 2);
     // The list actually passed: the deny-all USB default has no upstream form and is left out.
     QCOMPARE(messages.at(1), QStringLiteral("\"%1\"").arg(line.arg(path)));
-    for (const QString &message : qAsConst(messages))
+    for (const QString &message : std::as_const(messages))
         QVERIFY(!message.contains(QLatin1String("Top$ecret")));
     QTRY_COMPARE(fake->calls().size(), 1);
     if (file.contains("Top$ecret"))

@@ -124,6 +124,9 @@ void TestRdpTranslation::options_data()
     QTest::addRow("UTF-16 NUL") << utf16File(
         QStringLiteral("use multimon:i:1\r\n") + QChar(0) + QStringLiteral("redirectprinters:i:1\r\n"))
                                 << list("/multimon|" PLAIN NO_USB);
+    QTest::addRow("UTF-16 mark only") << QByteArray("\xFF\xFE") << list(PLAIN NO_USB);
+    QTest::addRow("UTF-16 odd last byte")
+        << utf16File(QStringLiteral("use multimon:i:1\r\n")) + 'x' << list("/multimon|" PLAIN NO_USB);
 }
 
 void TestRdpTranslation::options()

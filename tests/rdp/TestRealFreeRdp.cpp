@@ -393,9 +393,9 @@ void TestRealFreeRdp::session()
             startLine = line;
     }
     QVERIFY(!startLine.isEmpty());
-    for (const QString &option : qAsConst(passed))
-        QVERIFY2(startLine.contains(' ' + option.toLatin1()), startLine.constData());
-    for (const QString &option : qAsConst(notPassed))
+    for (const QString &option : std::as_const(passed))
+        QVERIFY2(startLine.contains(QByteArray(' ' + option.toLatin1())), startLine.constData());
+    for (const QString &option : std::as_const(notPassed))
         QVERIFY2(!startLine.contains(option.toLatin1()), startLine.constData());
 
     // Closing the portal with the window ends the client and its session.

@@ -114,8 +114,8 @@ private:
                 "<script>setTimeout(function() { location.href = '/logout/abouttarsen'; }, 300);</script>"
                 "</body></html>");
         if (request.path == QLatin1String("/")) {
-            HttpResponse page
-                = HttpResponse::html(200, QByteArray(portalPage).replace("</body>", signInExtra + "</body>"));
+            HttpResponse page = HttpResponse::html(
+                200, QByteArray(portalPage).replace("</body>", QByteArray(signInExtra + "</body>")));
             if (!sessionCookie.isEmpty())
                 page.setHeader("Set-Cookie", sessionCookie);
             return page;

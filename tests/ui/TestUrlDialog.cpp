@@ -229,7 +229,7 @@ void TestUrlDialog::opensInAddressField()
         QCOMPARE(dialog.focusWidget(), field);
         QTest::keyClick(dialog.windowHandle(), letter);
         QVERIFY2(field->text().endsWith(QLatin1Char(letter)), qPrintable(field->text()));
-        for (const int key : qAsConst(closingKeys))
+        for (const int key : std::as_const(closingKeys))
             QTest::keyClick(dialog.windowHandle(), Qt::Key(key));
         QVERIFY(!dialog.isVisible());
     }

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 
 namespace PortalProbe {
@@ -18,7 +17,7 @@ const QString password = QStringLiteral("bench-pw");
 void showWithCredentials(QWidget *window)
 {
     window->show();
-    QTimer::singleShot(0, window, &prepareSharedGlContext);
+    prepareSharedGlContextSoon(window);
     window->findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(user);
     window->findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(password);
 }

@@ -17,7 +17,7 @@ long statusField(pid_t pid, const QByteArray &name)
         return -1;
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (const QByteArray &line : lines) {
-        if (line.startsWith(name + ':'))
+        if (line.startsWith(QByteArray(name + ':')))
             return line.mid(name.size() + 1).simplified().split(' ').value(0).toLong();
     }
     return -1;

@@ -19,6 +19,7 @@
 #include "FreeRdpClient.h"
 #include "FreeRdpLauncher.h"
 #include "FreeRdpProbe.h"
+#include "HighDpi.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
 #include "PortalModuleLoader.h"
@@ -205,12 +206,13 @@ int runFloor(const QString &portal, const QString &remoteDisplay, const QString 
     // Where and how the launcher's page saves it.
     const QString file = privateDownloadFolder() + QStringLiteral("/tmp.rdp");
     QNetworkAccessManager manager;
-    QNetworkReply *reply
-        = manager.get(QNetworkRequest(QUrl(portal + QStringLiteral("/desktops/%1.rdp").arg(desktop))));
+    QNetworkReply *reply = manager.get(
+        QNetworkRequest(QUrl(portal).resolved(QUrl(QStringLiteral("/desktops/%1.rdp").arg(desktop)))));
     reply->ignoreSslErrors();
     if (!BenchLoop::runUntil(reply, &QNetworkReply::finished, 20000)
         || reply->error() != QNetworkReply::NoError) {
-        std::fprintf(stderr, "bench-desktop: no connection file from the portal\n");
+        std::fprintf(stderr, "bench-desktop: no connection file from the portal: %s\n",
+            qPrintable(reply->errorString()));
         return 1;
     }
     QFile saved(file);
@@ -242,7 +244,7 @@ int runFloor(const QString &portal, const QString &remoteDisplay, const QString 
 int main(int argc, char *argv[])
 {
     // The launcher's own start, step for step.
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    setHighDpiScaling();
     QApplication app(argc, argv);
     PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     QStringList args = app.arguments();

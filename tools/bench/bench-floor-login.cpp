@@ -2,6 +2,8 @@
 // with the same widgets, texts, catalogue and background picture, built from
 // Qt Widgets alone. Nothing of the web engine is linked, no settings are read.
 
+#include "HighDpi.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,6 +13,8 @@
 #include <QPushButton>
 #include <QTranslator>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 namespace {
 
@@ -80,11 +84,14 @@ public:
 
 int main(int argc, char *argv[])
 {
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    setHighDpiScaling();
     QApplication app(argc, argv);
     // English, as a first start on a non-Chinese system chooses.
     QTranslator english;
-    english.load(QStringLiteral(":/lang_English.qm"));
+    if (!english.load(QStringLiteral(":/lang_English.qm"))) {
+        std::fprintf(stderr, "bench-floor-login: the English catalogue did not load\n");
+        return 1;
+    }
     QApplication::installTranslator(&english);
     LoginFloor window;
     window.show();

@@ -6,12 +6,14 @@
 
 #include "BenchLoop.h"
 #include "ControlData.h"
+#include "HighDpi.h"
 #include "PortalSignIn.h"
 #include "ProcessProbe.h"
 #include "TerminalIdentity.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -26,17 +28,29 @@ namespace {
 class TrustingPage : public QWebEnginePage
 {
 public:
-    using QWebEnginePage::QWebEnginePage;
+    explicit TrustingPage(QObject *parent)
+        : QWebEnginePage(parent)
+    {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        connect(this, &QWebEnginePage::certificateError, this,
+            [](QWebEngineCertificateError error) { error.acceptCertificate(); });
+#endif
+    }
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 protected:
-    bool certificateError(const QWebEngineCertificateError &) override { return true; }
+    bool certificateError(const QWebEngineCertificateError &) override
+    {
+        return true;
+    }
+#endif
 };
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    setHighDpiScaling();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
     QApplication app(argc, argv);
     if (argc != 2) {

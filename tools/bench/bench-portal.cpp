@@ -10,6 +10,7 @@
 
 #include "BenchLoop.h"
 #include "ConfigStore.h"
+#include "HighDpi.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
 #include "PortalModuleLoader.h"
@@ -44,7 +45,7 @@ void tracingHandler(QtMsgType type, const QMessageLogContext &context, const QSt
 int main(int argc, char *argv[])
 {
     // The launcher's own start, step for step.
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    setHighDpiScaling();
     QApplication app(argc, argv);
     PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     const bool trace = argc == 3 && qstrcmp(argv[2], "--trace") == 0;

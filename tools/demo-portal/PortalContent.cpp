@@ -126,7 +126,7 @@ QByteArray connectionFile(const DemoDesktop &desktop, const QString &host, quint
     lines << desktop.extraSettings;
 
     QByteArray file;
-    for (const QByteArray &line : qAsConst(lines))
+    for (const QByteArray &line : std::as_const(lines))
         file += line + "\r\n";
     return file;
 }

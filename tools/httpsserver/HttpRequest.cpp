@@ -74,7 +74,7 @@ int HttpRequest::parse(const QByteArray &buffer, HttpRequest *request, int maxHe
         return 400;
     parsed.method = requestLine.at(0);
     parsed.target = requestLine.at(1);
-    for (const QByteArray &line : qAsConst(lines)) {
+    for (const QByteArray &line : std::as_const(lines)) {
         const int colon = line.indexOf(':');
         const QByteArray name = line.left(colon);
         const QByteArray value = line.mid(colon + 1).trimmed();
