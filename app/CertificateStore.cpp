@@ -29,7 +29,7 @@ QString pinnedFingerprint(const QString &hostPort)
     return readSystemSetting(certificatesGroup, hostPort).value_or(QString());
 }
 
-void rememberFingerprint(const QString &hostPort, const QString &fingerprint)
+bool rememberFingerprint(const QString &hostPort, const QString &fingerprint)
 {
-    writeSetting(certificateKey(hostPort), fingerprint);
+    return writeSetting(certificateKey(hostPort), fingerprint);
 }

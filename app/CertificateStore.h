@@ -18,5 +18,6 @@ QString rememberedFingerprint(const QString &hostPort);
 // The administrator's fingerprint for hostPort, or "".
 QString pinnedFingerprint(const QString &hostPort);
 
-// Stores fingerprint as the user's for hostPort; the file stays private.
-void rememberFingerprint(const QString &hostPort, const QString &fingerprint);
+// Stores fingerprint as the user's for hostPort; the file stays private. False,
+// after one warning, when it did not reach the disk.
+bool rememberFingerprint(const QString &hostPort, const QString &fingerprint);

@@ -2,6 +2,7 @@
 
 #include "PrivateFiles.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -144,18 +145,63 @@ bool isSettingMandatory(const QString &key)
     return !isUserOnlySetting(key) && readSystemSetting(mandatoryGroup, key).has_value();
 }
 
-void writeSetting(const QString &key, const QString &value)
+bool writeSetting(const QString &key, const QString &value)
 {
+    const QString path = configFilePath();
     // The file may hold the remembered password: it comes into being private,
     // and an older, wider one is narrowed.
     makeOwnerOnlyDirectory(configDirectory());
-    makeOwnerOnlyFile(configFilePath());
+    makeOwnerOnlyFile(path);
+    QSettings::Status status = QSettings::NoError;
     {
-        IniFile settings(configFilePath());
+        IniFile settings(path);
         settings.setValue(key, QVariant(value));
         settings.sync();
+        status = settings.status();
     }
-    narrowToOwner(configFilePath());
+    const bool isPrivate = narrowToOwner(path);
+    if (status != QSettings::NoError) {
+        qWarning().noquote() << "Settings not saved to" << QDir::toNativeSeparators(path);
+        return false;
+    }
+    if (!isPrivate)
+        qWarning().noquote() << "Settings file not made private:" << QDir::toNativeSeparators(path);
+    return true;
+}
+
+QString readSetting(const SettingKey &key)
+{
+    return readSetting(key.key(), key.defaultValue());
+}
+
+QString readSetting(const SettingKey &key, const QString &defaultValue)
+{
+    return readSetting(key.key(), defaultValue);
+}
+
+bool readFlag(const SettingKey &key)
+{
+    return readSetting(key) == QLatin1String("1");
+}
+
+int readNumber(const SettingKey &key)
+{
+    return settingToInt(readSetting(key));
+}
+
+bool writeSetting(const SettingKey &key, const QString &value)
+{
+    return writeSetting(key.key(), value);
+}
+
+bool writeFlag(const SettingKey &key, bool set)
+{
+    return writeSetting(key.key(), set ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool isSettingMandatory(const SettingKey &key)
+{
+    return isSettingMandatory(key.key());
 }
 
 QString readPublishDate()

@@ -47,23 +47,36 @@ QString resolveSetting(const QString &key, const SettingLevels &levels, const QS
 // True for keys never read from the system file (see SettingKey::userOnly).
 bool isUserOnlySetting(const QString &key);
 
-// The value of key through the three levels.
+// Keys of the table (SettingKeys.h). Every reader and writer of a key the
+// launcher knows goes through these.
+
+// The value of key through the three levels, else its default.
+QString readSetting(const SettingKey &key);
+// The same with another default, for a caller that must tell "absent".
+QString readSetting(const SettingKey &key, const QString &defaultValue);
+// A flag: stored as "1" and "0", and only "1" counts as set.
+bool readFlag(const SettingKey &key);
+// A number; text that is not one reads as 0.
+int readNumber(const SettingKey &key);
+
+// Stores value under key in the user's file; true when it is on disk. A
+// write that cannot reach the disk logs one warning naming the file (never
+// the value) and returns false.
+bool writeSetting(const SettingKey &key, const QString &value);
+bool writeFlag(const SettingKey &key, bool set);
+
+// True when the administrator fixed key: the window shows it and lets no one change it.
+bool isSettingMandatory(const SettingKey &key);
+
+// The same by the key's text, for stores built on this one whose keys are
+// not in the table (the certificate store's host-and-port entries).
 QString readSetting(const QString &key, const QString &defaultValue);
-inline QString readSetting(const SettingKey &key)
-{
-    return readSetting(key.key(), key.defaultValue());
-}
+bool writeSetting(const QString &key, const QString &value);
+bool isSettingMandatory(const QString &key);
 
 // The value of key in the user's own file alone, for what the system file
 // must not answer (what this account remembered).
 QString readUserSetting(const QString &key, const QString &defaultValue);
-
-// True when the administrator fixed key: the window shows it and lets no one change it.
-bool isSettingMandatory(const QString &key);
-inline bool isSettingMandatory(const SettingKey &key)
-{
-    return isSettingMandatory(key.key());
-}
 
 // A key of any group of the system file ("General" for the defaults), for
 // entries an administrator pins there; nullopt when absent or unreadable.
@@ -71,10 +84,6 @@ std::optional<QString> readSystemSetting(const QString &group, const QString &ke
 
 // The keys of one group of the system file; empty when it has none.
 QStringList systemSettingKeys(const QString &group);
-
-// Stores value under key in the user's file; it is on disk when the call returns.
-// A write that cannot reach the disk is lost silently.
-void writeSetting(const QString &key, const QString &value);
 
 // Publish_Date of Version.ini in the current working directory, or "".
 QString readPublishDate();

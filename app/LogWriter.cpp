@@ -226,7 +226,7 @@ void installLogWriter()
     }
     qInstallMessageHandler(logMessageHandler);
 
-    const int keepDays = settingToInt(readSetting(Setting::logDays));
+    const int keepDays = readNumber(Setting::logDays);
     const int removed = removeExpiredLogs(QDate::currentDate(), keepDays);
     if (removed > 0)
         qInfo().noquote()

@@ -24,42 +24,48 @@ void narrowDescriptor(int fd)
 } // namespace
 #endif
 
-void narrowToOwner(const QString &path)
+bool narrowToOwner(const QString &path)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(path)
+    return true;
 #else
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
     // A link is never followed: its target is someone else's business.
-    if (::lstat(name.constData(), &st) == 0 && !S_ISLNK(st.st_mode) && (st.st_mode & 077))
-        ::chmod(name.constData(), st.st_mode & 0700);
+    if (::lstat(name.constData(), &st) != 0 || S_ISLNK(st.st_mode))
+        return false;
+    return !(st.st_mode & 077) || ::chmod(name.constData(), st.st_mode & 0700) == 0;
 #endif
 }
 
-void makeOwnerOnlyDirectory(const QString &dir)
+bool makeOwnerOnlyDirectory(const QString &dir)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(dir)
+    return true;
 #else
     const QString parent = QFileInfo(dir).absolutePath();
     if (!QFileInfo::exists(parent))
         QDir().mkpath(parent);
-    if (::mkdir(QFile::encodeName(dir).constData(), 0700) != 0 && errno == EEXIST)
-        narrowToOwner(dir);
+    if (::mkdir(QFile::encodeName(dir).constData(), 0700) == 0)
+        return true;
+    return errno == EEXIST && QFileInfo(dir).isDir() && narrowToOwner(dir);
 #endif
 }
 
-void makeOwnerOnlyFile(const QString &path)
+bool makeOwnerOnlyFile(const QString &path)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(path)
+    return true;
 #else
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0)
+    if (fd >= 0) {
         ::close(fd);
-    else
-        narrowToOwner(path);
+        return true;
+    }
+    return errno == EEXIST && narrowToOwner(path);
 #endif
 }
 

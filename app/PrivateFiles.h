@@ -4,20 +4,22 @@
 
 // Settings and logs hold a remembered password and the portal's replies. On a
 // machine shared by several accounts only their owner may read them: folders
-// are kept at 0700, files at 0600, whatever the umask. Nothing is reported; a
-// mode that cannot be changed stays as it is. On Windows the per-user folder
-// already keeps others out and nothing here does anything.
+// are kept at 0700, files at 0600, whatever the umask. Each call says whether
+// the path is owner-only afterwards; a mode that cannot be changed stays as
+// it is, and the caller decides what to say. On Windows the per-user folder
+// already keeps others out: nothing here does anything, and all is well.
 
 // Creates dir (with its parents) as a folder only its owner may enter, or
 // narrows an existing one to the owner's bits.
-void makeOwnerOnlyDirectory(const QString &dir);
+bool makeOwnerOnlyDirectory(const QString &dir);
 
 // Creates an empty file at path with owner-only modes when there is none, so
 // whatever writes it next never exposes it, or narrows an existing one.
-void makeOwnerOnlyFile(const QString &path);
+bool makeOwnerOnlyFile(const QString &path);
 
-// Narrows an existing folder or file to the owner's bits; never widens.
-void narrowToOwner(const QString &path);
+// Narrows an existing folder or file to the owner's bits; never widens. False
+// for a path that is missing or a link, which is never followed.
+bool narrowToOwner(const QString &path);
 
 // Opens path for appending, created with owner-only modes or narrowed to them.
 // Returns the descriptor (the caller closes it), or -1. On Windows: -1.

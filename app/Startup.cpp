@@ -10,7 +10,6 @@ void applyLanguageDefault(const QLocale &systemLocale)
         return;
     // "Absent" means absent at every level: a language an administrator set
     // for all accounts is a choice already made.
-    const QString key = Setting::language.key();
-    if (settingToInt(readSetting(key, QStringLiteral("-1"))) == -1)
-        writeSetting(key, QStringLiteral("1"));
+    if (settingToInt(readSetting(Setting::language, QStringLiteral("-1"))) == -1)
+        writeSetting(Setting::language, QStringLiteral("1"));
 }

@@ -43,7 +43,7 @@ void UrlDialog::onOK()
     if (addressFixed)
         return;
     serverAddress = ui->lineEdit->text();
-    writeSetting(Setting::serviceIP.key(), serverAddress);
+    writeSetting(Setting::serviceIP, serverAddress);
 }
 
 // Connected but empty on purpose: the address is taken only when OK is pressed.
