@@ -30,7 +30,7 @@ case "$qt" in
         ;;
 esac
 linked="$(ninja -C "$build_root/product" -t targets all | sed -n -E 's/^([^ ]+): CXX_[A-Z_]*LINKER.*/\1/p' | sort | tr '\n' ' ')"
-expected="VelmoClient app/libvelmo_app.a libvelmo_portalview.so portal/libvelmo_portal.a rdp/libvelmo_rdp.a rdp/libvelmo_rdpcore.a ui/libvelmo_ui.a "
+expected="VelmoClient app/libvelmo_app.a libvelmo_portalview.so portal/libvelmo_portal.a portal/origin/libvelmo_origin.a rdp/libvelmo_rdp.a ui/libvelmo_ui.a "
 if [ "$linked" != "$expected" ]; then
     echo "product-only configure links: $linked"
     echo "expected:                     $expected"

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "PortalView.h"
 #include "WebEngineDownload.h"
 
 #include <QStringList>
 #include <QWebEnginePage>
 
-#include <functional>
-
 class FreeRdpProbe;
-class QSslCertificate;
 class QWebEngineCertificateError;
 
 // The page behind the portal view. A download of this page from the portal
@@ -46,8 +44,7 @@ public:
     // Decides on certificates the web engine does not trust; true lets the load
     // go on. mainFrame: url is where the page itself is going. Called from
     // inside the engine: it must not open a dialog.
-    using CertificateCheck
-        = std::function<bool(const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame)>;
+    using CertificateCheck = PortalView::CertificateCheck;
     void setCertificateCheck(CertificateCheck check) { certificateCheck = std::move(check); }
 
     // True for the portal's exit address.

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "PortalModule.h"
+
+// The portal module's side of the interface.
+class WebPortalModule : public PortalModule
+{
+public:
+    PortalView *createView(QWidget *parent) override;
+};

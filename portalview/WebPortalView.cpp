@@ -1,0 +1,60 @@
+#include "WebPortalView.h"
+
+#include "DownLoadWebPage.h"
+
+#include <QCloseEvent>
+#include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+WebPortalView::WebPortalView(QWidget *parent)
+    : PortalView(parent)
+    , view(new QWebEngineView(this))
+    , page(new DownLoadWebPage(view))
+{
+    view->setPage(page);
+    // The portal offers its own menus; the engine's would offer Back and Reload.
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    setFocusProxy(view);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+
+    connect(view, &QWebEngineView::loadStarted, this, &PortalView::loadStarted);
+    connect(view, &QWebEngineView::loadFinished, this, &PortalView::loadFinished);
+    connect(page, &DownLoadWebPage::exitFromPage, this, &PortalView::exitFromPage);
+}
+
+void WebPortalView::closeEvent(QCloseEvent *event)
+{
+    page->profile()->disconnect(page);
+    PortalView::closeEvent(event);
+}
+
+void WebPortalView::load(const QUrl &url)
+{
+    page->setPortalAddress(url);
+    view->load(url);
+}
+
+void WebPortalView::reload()
+{
+    view->reload();
+}
+
+QUrl WebPortalView::url() const
+{
+    // A load that fails before anything arrives may leave the view without one.
+    const QUrl shown = view->url();
+    return shown.isEmpty() ? page->requestedUrl() : shown;
+}
+
+void WebPortalView::setAcceptLanguage(const QString &languages)
+{
+    page->profile()->setHttpAcceptLanguage(languages);
+}
+
+void WebPortalView::setCertificateCheck(CertificateCheck check)
+{
+    page->setCertificateCheck(std::move(check));
+}
