@@ -1,5 +1,8 @@
+#include "CertificateStore.h"
 #include "ConfigStore.h"
+#include "PrivateFiles.h"
 #include "LogWriter.h"
+#include "support/MessageRecorder.h"
 #include "support/OtherAccount.h"
 #include "support/TestFiles.h"
 #include "support/TestHome.h"
@@ -48,6 +51,10 @@ private slots:
     void unprivilegedAccount();
     void unusableStoreKeepsWorking_data();
     void unusableStoreKeepsWorking();
+    void lostWriteSaysSo_data();
+    void lostWriteSaysSo();
+    void ownerOnlyReported_data();
+    void ownerOnlyReported();
     void levels_data();
     void levels();
     void systemFile_data();
@@ -266,6 +273,80 @@ void TestConfigStore::unusableStoreKeepsWorking()
     }
     writeSetting(QStringLiteral("user"), QStringLiteral("dave"));
     QCOMPARE(readSetting(QStringLiteral("user"), QStringLiteral("fallback")), QStringLiteral("fallback"));
+}
+
+void TestConfigStore::lostWriteSaysSo_data()
+{
+    QTest::addColumn<QString>("store");
+    QTest::addRow("setting") << "setting";
+    QTest::addRow("flag") << "flag";
+    QTest::addRow("remembered certificate") << "certificate";
+}
+
+void TestConfigStore::lostWriteSaysSo()
+{
+    QFETCH(QString, store);
+    // A folder where the file should be: no write can reach the disk, as root either.
+    QVERIFY(QDir().mkpath(home->configFile()));
+    const QString value = QStringLiteral("v4lue-2b-lost");
+    MessageRecorder log;
+    bool written = true;
+    if (store == QLatin1String("setting"))
+        written = writeSetting(Setting::user, value);
+    else if (store == QLatin1String("flag"))
+        written = writeFlag(Setting::autologin, true);
+    else
+        written = rememberFingerprint(QStringLiteral("portal.example:443"), value);
+    QVERIFY(!written);
+    QCOMPARE(log.count(QtWarningMsg, QDir::toNativeSeparators(home->configFile())), 1);
+    QCOMPARE(log.messages().size(), 1);
+    QCOMPARE(log.count(value), 0);
+
+    // The same write on a sound file is on disk and says nothing.
+    QVERIFY(QDir().rmdir(home->configFile()));
+    MessageRecorder quiet;
+    if (store == QLatin1String("setting"))
+        QVERIFY(writeSetting(Setting::user, value));
+    else if (store == QLatin1String("flag"))
+        QVERIFY(writeFlag(Setting::autologin, true));
+    else
+        QVERIFY(rememberFingerprint(QStringLiteral("portal.example:443"), value));
+    QVERIFY(quiet.messages().isEmpty());
+}
+
+void TestConfigStore::ownerOnlyReported_data()
+{
+    QTest::addColumn<QString>("made"); // what stands at the path before
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<bool>("ownerOnly");
+    QTest::addRow("narrow a file") << "file" << "narrow" << true;
+    QTest::addRow("narrow nothing") << "nothing" << "narrow" << false;
+    QTest::addRow("narrow a link") << "link" << "narrow" << false;
+    QTest::addRow("folder where a file is") << "file" << "folder" << false;
+    QTest::addRow("new folder") << "nothing" << "folder" << true;
+    QTest::addRow("new file") << "nothing" << "file" << true;
+    QTest::addRow("file where a link is") << "link" << "file" << false;
+}
+
+void TestConfigStore::ownerOnlyReported()
+{
+    QFETCH(QString, made);
+    QFETCH(QString, call);
+    QFETCH(bool, ownerOnly);
+    QVERIFY(QDir().mkpath(home->root()));
+    const QString path = home->root() + QStringLiteral("/entry");
+    if (made == QLatin1String("file")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+    } else if (made == QLatin1String("link")) {
+        QVERIFY(QFile::link(home->root() + QStringLiteral("/elsewhere"), path));
+    }
+    const bool result = call == QLatin1String("narrow") ? narrowToOwner(path)
+        : call == QLatin1String("folder")               ? makeOwnerOnlyDirectory(path)
+                                                        : makeOwnerOnlyFile(path);
+    QCOMPARE(result, ownerOnly);
 }
 
 void TestConfigStore::privateModes_data()
