@@ -93,9 +93,8 @@ void LoginFlow::signIn(
     });
     // The engine may ask while the window takes the flow down.
     view->setCertificateCheck(
-        [flow = QPointer<LoginFlow>(this)](const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame) {
-            return flow && flow->judgePortalCertificate(url, chain, mainFrame);
-        });
+        [flow = QPointer<LoginFlow>(this)](const QUrl &url, const QList<QSslCertificate> &chain,
+            bool mainFrame) { return flow && flow->judgePortalCertificate(url, chain, mainFrame); });
 
     ControlData controlData;
     controlData.serverAddress = serverAddress;

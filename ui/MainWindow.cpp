@@ -191,7 +191,8 @@ void MainWindow::initWebView()
         if (view == portalView)
             portalNotOpened();
     });
-    portalView->setAcceptLanguage(englishSelected() ? QStringLiteral("en-US,en,*") : QStringLiteral("zh-CN,zh,*"));
+    portalView->setAcceptLanguage(
+        englishSelected() ? QStringLiteral("en-US,en,*") : QStringLiteral("zh-CN,zh,*"));
 
     indicator = new QProgressIndicator(this);
     indicator->setColor(Qt::red);

@@ -1,7 +1,7 @@
 #include "CertificateStore.h"
 #include "ConfigStore.h"
-#include "PrivateFiles.h"
 #include "LogWriter.h"
+#include "PrivateFiles.h"
 #include "support/MessageRecorder.h"
 #include "support/OtherAccount.h"
 #include "support/TestFiles.h"
@@ -319,13 +319,20 @@ void TestConfigStore::ownerOnlyReported_data()
     QTest::addColumn<QString>("made"); // what stands at the path before
     QTest::addColumn<QString>("call");
     QTest::addColumn<bool>("ownerOnly");
-    QTest::addRow("narrow a file") << "file" << "narrow" << true;
-    QTest::addRow("narrow nothing") << "nothing" << "narrow" << false;
-    QTest::addRow("narrow a link") << "link" << "narrow" << false;
-    QTest::addRow("folder where a file is") << "file" << "folder" << false;
-    QTest::addRow("new folder") << "nothing" << "folder" << true;
-    QTest::addRow("new file") << "nothing" << "file" << true;
-    QTest::addRow("file where a link is") << "link" << "file" << false;
+    QTest::addRow("narrow a file") << "file"
+                                   << "narrow" << true;
+    QTest::addRow("narrow nothing") << "nothing"
+                                    << "narrow" << false;
+    QTest::addRow("narrow a link") << "link"
+                                   << "narrow" << false;
+    QTest::addRow("folder where a file is") << "file"
+                                            << "folder" << false;
+    QTest::addRow("new folder") << "nothing"
+                                << "folder" << true;
+    QTest::addRow("new file") << "nothing"
+                              << "file" << true;
+    QTest::addRow("file where a link is") << "link"
+                                          << "file" << false;
 }
 
 void TestConfigStore::ownerOnlyReported()

@@ -1,17 +1,12 @@
-#include "ConfigStore.h"
 #include "FirstLoadWatch.h"
-#include "LogWriter.h"
-#include "MainWindow.h"
-#include "PortalModuleLoader.h"
-#include "PortalView.h"
 #include "PrivateDownloadFolder.h"
 #include "QProgressIndicator.h"
 #include "TerminalIdentity.h"
 #include "support/FakeClient.h"
 #include "support/MessageBoxRecorder.h"
-#include "support/PortalPages.h"
 #include "support/PortalServer.h"
-#include "support/TestHome.h"
+#include "support/PortalWindow.h"
+#include "support/WindowManager.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -43,7 +38,7 @@ const QString password = QStringLiteral("S3cr3t pw%");
 } // namespace
 
 // The login road against a local HTTPS portal, with the real web engine.
-class TestPortal : public QObject
+class TestPortal : public QObject, private PortalWindow
 {
     Q_OBJECT
 
@@ -73,21 +68,18 @@ private slots:
     void hugeIdentityReply();
     void identityReplyThatNeverEnds();
     void portalOwnsKeyboard();
+    void windowStaysWhereMoved();
     void signInPageKeepsThePassword();
     void sessionEndsWithThePortal();
 
 private:
     void login(const QString &address);
     void loginAs(const QString &address, const QString &user, const QString &pass);
-    QWebEnginePage *livePage() const;
     int clientStartsLogged() const;
-    PortalView *liveView() const;
     void askPageFocus();
 
     PortalServer server;
     QScopedPointer<FakeClient> fake;
-    QScopedPointer<TestHome> home;
-    QScopedPointer<MainWindow> window;
     MessageBoxRecorder boxes;
     QString previousDir;
     QString pageFocus; // the page's focused element, '' without the keyboard
@@ -96,7 +88,6 @@ private:
 void TestPortal::initTestCase()
 {
     QVERIFY(server.start());
-    PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
     fake.reset(new FakeClient);
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
     previousDir = QDir::currentPath();
@@ -110,10 +101,7 @@ void TestPortal::cleanupTestCase()
 
 void TestPortal::init()
 {
-    home.reset(new TestHome);
-    QVERIFY(home->isValid());
-    QVERIFY(home->makeAppConfigDir());
-    qInstallMessageHandler(logMessageHandler);
+    QVERIFY(freshHome());
     server.clearRequests();
     server.identityReply = QByteArrayLiteral("{\"isMe\":true}");
     server.holdIdentity = false;
@@ -129,8 +117,7 @@ void TestPortal::cleanup()
 {
     window.reset();
     QTRY_COMPARE(fake->running(), 0);
-    qInstallMessageHandler(nullptr);
-    home.reset();
+    leaveHome();
 }
 
 void TestPortal::login(const QString &address)
@@ -140,20 +127,8 @@ void TestPortal::login(const QString &address)
 
 void TestPortal::loginAs(const QString &address, const QString &user, const QString &pass)
 {
-    writeSetting(QStringLiteral("serviceIP"), address);
-    window.reset(new MainWindow);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
-    // Typed where the keyboard can, set where it cannot (control characters).
-    window->findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(user);
-    window->findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(pass);
-    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
-}
-
-QWebEnginePage *TestPortal::livePage() const
-{
-    const QList<QWebEnginePage *> found = portalPages(window.data());
-    return found.size() == 1 ? found.first() : nullptr;
+    // Set rather than typed: some have control characters.
+    QVERIFY(PortalWindow::login(address, user, pass));
 }
 
 int TestPortal::clientStartsLogged() const
@@ -162,15 +137,6 @@ int TestPortal::clientStartsLogged() const
     if (!log.open(QIODevice::ReadOnly))
         return 0;
     return log.readAll().count("/xfreerdp\"\r\n");
-}
-
-PortalView *TestPortal::liveView() const
-{
-    // The module's view is the program's PortalView, not a copy of it.
-    for (QObject *up = livePage(); up; up = up->parent())
-        if (auto *view = qobject_cast<PortalView *>(up))
-            return view;
-    return nullptr;
 }
 
 void TestPortal::askPageFocus()
@@ -372,9 +338,7 @@ void TestPortal::portalNotOpened()
     writeSetting(QStringLiteral("recordpass"), QStringLiteral("1"));
     writeSetting(QStringLiteral("user"), QStringLiteral("a b"));
     writeSetting(QStringLiteral("password"), password);
-    window.reset(new MainWindow);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    QVERIFY(open(server.address()));
 
     QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 30000);
     QCOMPARE(boxes.first().title, title);
@@ -445,8 +409,7 @@ void TestPortal::twoQuickPresses()
     QTRY_VERIFY_WITH_TIMEOUT(livePage(), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!server.requestsTo(QStringLiteral("/")).isEmpty(), 30000);
     QTRY_COMPARE(window->findChildren<QWebEngineView *>().size(), 1);
-    QTRY_VERIFY(
-        window->findChildren<QNetworkAccessManager *>().isEmpty());
+    QTRY_VERIFY(window->findChildren<QNetworkAccessManager *>().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
 
     livePage()->runJavaScript(QStringLiteral("document.getElementById('rdp').click();"));
@@ -594,6 +557,39 @@ void TestPortal::identityReplyThatNeverEnds()
     QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
     QVERIFY(boxes.isEmpty());
     QCOMPARE(window->findChildren<QWebEngineView *>().size(), 1);
+}
+
+void TestPortal::windowStaysWhereMoved()
+{
+    WindowManager manager;
+    QVERIFY2(manager.start(), "openbox did not take the display");
+    QVERIFY(open(server.address()));
+    const QRect placed = WindowManager::geometryOf(window->winId());
+    QVERIFY(placed.isValid());
+    const QRect seenPlaced = window->geometry();
+    // Moved by the user, somewhere the manager would never place it itself.
+    QVERIFY(WindowManager::move(window->winId(), placed.topLeft() + QPoint(37, 29)));
+    const QRect moved = WindowManager::geometryOf(window->winId());
+    QCOMPARE(moved.size(), placed.size());
+    QVERIFY(moved.topLeft() != placed.topLeft());
+    // What Qt makes of it, which under a frame need not be what X says.
+    QTRY_VERIFY(window->geometry() != seenPlaced);
+    const QRect seenMoved = window->geometry();
+    const WId before = window->internalWinId();
+
+    window->findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(password);
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // The sign that the view has drawn: Qt 6 has given the window a new native window.
+    QTRY_VERIFY(window->internalWinId() != 0 && window->internalWinId() != before);
+#else
+    QCOMPARE(window->internalWinId(), before);
+#endif
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    QTRY_COMPARE(WindowManager::geometryOf(window->winId()), moved);
+    QCOMPARE(window->geometry(), seenMoved);
 }
 
 void TestPortal::portalOwnsKeyboard()

@@ -1,17 +1,10 @@
 #include "CertificateStore.h"
-#include "ConfigStore.h"
-#include "LogWriter.h"
-#include "MainWindow.h"
-#include "PortalModuleLoader.h"
 #include "QProgressIndicator.h"
 #include "ServerCertificate.h"
 #include "support/MessageBoxRecorder.h"
-#include "support/PortalPages.h"
 #include "support/PortalServer.h"
-#include "support/TestHome.h"
+#include "support/PortalWindow.h"
 
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSslCertificate>
 #include <QtTest>
 
@@ -41,12 +34,11 @@ bool writeFile(const QString &path, const QByteArray &text)
 // impostor's certificate is shown to the portal view first in
 // changeSeenOnlyByThePortal, and the second one first in changeOnALaterLoad
 // (refused before it is trusted), so the order below matters.
-class TestServerCertificate : public QObject
+class TestServerCertificate : public QObject, private PortalWindow
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -69,23 +61,13 @@ private:
     QString hostPort() const;
     bool logHas(const QStringList &words) const;
 
-    QScopedPointer<TestHome> home;
     QScopedPointer<PortalServer> server;
-    QScopedPointer<MainWindow> window;
     MessageBoxRecorder boxes;
 };
 
-void TestServerCertificate::initTestCase()
-{
-    PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
-}
-
 void TestServerCertificate::init()
 {
-    home.reset(new TestHome);
-    QVERIFY(home->isValid());
-    QVERIFY(home->makeAppConfigDir());
-    qInstallMessageHandler(logMessageHandler);
+    QVERIFY(freshHome());
     server.reset(new PortalServer);
     QVERIFY(server->start());
     boxes.clear();
@@ -97,19 +79,12 @@ void TestServerCertificate::cleanup()
 {
     window.reset();
     server.reset();
-    qInstallMessageHandler(nullptr);
-    home.reset();
+    leaveHome();
 }
 
 void TestServerCertificate::login()
 {
-    writeSetting(QStringLiteral("serviceIP"), server->address());
-    window.reset(new MainWindow);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
-    window->findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(QStringLiteral("user"));
-    window->findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(QStringLiteral("S3cr3t pw"));
-    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QVERIFY(PortalWindow::login(server->address(), QStringLiteral("user"), QStringLiteral("S3cr3t pw")));
 }
 
 int TestServerCertificate::passwordRequests() const

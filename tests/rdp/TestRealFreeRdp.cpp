@@ -1,19 +1,12 @@
-#include "ConfigStore.h"
-#include "LogWriter.h"
-#include "MainWindow.h"
-#include "PortalModuleLoader.h"
 #include "QProgressIndicator.h"
 #include "support/PictureCompare.h"
-#include "support/PortalPages.h"
-#include "support/TestHome.h"
+#include "support/PortalWindow.h"
 
 #include <QFile>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
 #include <QProcess>
-#include <QPushButton>
 #include <QScreen>
 #include <QTcpServer>
 #include <QtTest>
@@ -22,7 +15,7 @@
 // file, the launcher starts a real FreeRDP client, which connects to a FreeRDP
 // shadow server sharing a second X display that shows the wave picture, and
 // that picture appears on the client's display.
-class TestRealFreeRdp : public QObject
+class TestRealFreeRdp : public QObject, private PortalWindow
 {
     Q_OBJECT
 
@@ -47,7 +40,6 @@ private:
     void startRemoteDesktop(const QString &shadowProgram);
     QProcess *client() const;
 
-    TestHome home;
     QTemporaryDir workDir;
     QString previousDir;
     QImage wave;
@@ -57,7 +49,6 @@ private:
     QProcess portal;
     QString portalUrl;
     quint16 rdpPort = 0;
-    QScopedPointer<MainWindow> window;
 };
 
 quint16 TestRealFreeRdp::freePort()
@@ -218,10 +209,7 @@ QProcess *TestRealFreeRdp::client() const
 
 void TestRealFreeRdp::initTestCase()
 {
-    PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
-    QVERIFY(home.isValid());
-    QVERIFY(home.makeAppConfigDir());
-    qInstallMessageHandler(logMessageHandler);
+    QVERIFY(freshHome());
     wave = QImage(QStringLiteral(RESOURCE_SOURCE_DIR "/background-oem.png"));
     QCOMPARE(wave.size(), QSize(1366, 768));
 
@@ -248,7 +236,7 @@ void TestRealFreeRdp::cleanup()
 
 void TestRealFreeRdp::cleanupTestCase()
 {
-    qInstallMessageHandler(nullptr);
+    leaveHome();
     QDir::setCurrent(previousDir);
 }
 
@@ -346,13 +334,7 @@ void TestRealFreeRdp::session()
     QFile::remove(link);
     QVERIFY(QFile::link(QStandardPaths::findExecutable(clientProgram), link));
 
-    writeSetting(QStringLiteral("serviceIP"), portalUrl);
-    window.reset(new MainWindow);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
-    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("userEdit")), QStringLiteral("demo"));
-    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("passwordEdit")), QStringLiteral("pw"));
-    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("loginButton")), Qt::LeftButton);
+    QVERIFY(PortalWindow::login(portalUrl, QStringLiteral("demo"), QStringLiteral("pw"), true));
     QTRY_COMPARE_WITH_TIMEOUT(portalPages(window.data()).size(), 1, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
 

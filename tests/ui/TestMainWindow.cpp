@@ -423,9 +423,7 @@ void TestMainWindow::shiftSkipsAutoLogon()
     makeWindow();
     if (held)
         QTest::simulateEvent(&keyboard, false, held, Qt::NoModifier, QString(), false, 1);
-    const auto checksStarted = [this] {
-        return window->findChildren<QNetworkAccessManager *>().size();
-    };
+    const auto checksStarted = [this] { return window->findChildren<QNetworkAccessManager *>().size(); };
     QCOMPARE(checksStarted(), autoLogon ? 1 : 0);
     QCOMPARE(log.count(QStringLiteral("Automatic logon skipped")), autoLogon ? 0 : 1);
     if (!autoLogon)
@@ -535,9 +533,7 @@ void TestMainWindow::keysThatLogIn()
     child<QLineEdit>(QStringLiteral("passwordEdit"))->setText(QStringLiteral("pw"));
     child<QCheckBox>(QStringLiteral("recordPassBox"))->setChecked(true);
     showAndFocus(focus);
-    const auto checksStarted = [this] {
-        return window->findChildren<QNetworkAccessManager *>().size();
-    };
+    const auto checksStarted = [this] { return window->findChildren<QNetworkAccessManager *>().size(); };
 
     strike(window->windowHandle(), Qt::Key(key), Qt::KeyboardModifiers(modifiers), stroke);
 
