@@ -10,10 +10,13 @@
 #include "WebEngineDownload.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QProcess>
 #include <QSslCertificate>
 #include <QStandardPaths>
 #include <QWebEngineCertificateError>
@@ -46,11 +49,15 @@ DownLoadWebPage::DownLoadWebPage(QObject *parent)
     // Asked now, while the portal loads, so a click never waits for the answer.
     clientProbe = new FreeRdpProbe(FreeRdpLauncher::program(), this);
     removeStaleConnectionFile(QStandardPaths::writableLocation(QStandardPaths::TempLocation));
+    removeStaleDesktopFolders(privateDownloadFolder());
 }
 
 DownLoadWebPage::~DownLoadWebPage()
 {
     reportDroppedConsoleMessages();
+    // The portal is left: its clients end with the page, and their files go.
+    for (const QString &folder : std::as_const(desktopFolders))
+        QDir(folder).removeRecursively();
 }
 
 bool DownLoadWebPage::isExitAddress(const QUrl &url)
@@ -82,6 +89,12 @@ void DownLoadWebPage::onCertificateError(QWebEngineCertificateError error)
 
 bool DownLoadWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
 {
+    if (isExitAddress(url) && !frameMayExit(url, isMainFrame, portalAddress)) {
+        qWarning().noquote() << QStringLiteral(
+            "exit address in a frame of %1 ignored: only the portal ends the session")
+                                    .arg(originText(url));
+        return true;
+    }
     if (isExitAddress(url)) {
         // The receiver may delete this page; touch nothing of it afterwards.
         emit exitFromPage();
@@ -174,21 +187,50 @@ void DownLoadWebPage::onDownloadRequested(WebEngineDownload *item)
     // The item's page decides, not the profile: another page may share it.
     if (item->page() != this)
         return;
-    if (!isPortalOrigin(item->url(), portalAddress, url())) {
-        const QString origin = originOf(item->url());
-        qWarning().noquote() << QStringLiteral("download from %1 refused: desktops come from the portal only")
-                                    .arg(origin.isEmpty() ? item->url().scheme() + QLatin1Char(':') : origin);
+    if (item->url().scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0) {
+        // Its content is its own and no engine says which frame offered it.
+        qWarning().noquote() << QStringLiteral(
+            "download from data: on %1 refused: desktops come from the portal only")
+                                    .arg(originText(url()));
         item->cancel();
         return;
     }
+    if (!isPortalOrigin(item->url(), portalAddress)) {
+        qWarning().noquote() << QStringLiteral("download from %1 refused: desktops come from the portal only")
+                                    .arg(originText(item->url()));
+        item->cancel();
+        return;
+    }
+    // Each desktop its own file, which no later download rewrites while its
+    // client may still read it.
+    const QString folder = makeDesktopFolder(privateDownloadFolder());
+    if (folder.isEmpty()) {
+        qWarning().noquote() << "no private folder for the connection file in" << privateDownloadFolder()
+                             << "; no client started";
+        item->cancel();
+        return;
+    }
+    desktopFolders << folder;
     connect(item, downloadFinishedSignal, this, &DownLoadWebPage::launchFreeRdp);
     connect(item, downloadProgressSignal, this, &DownLoadWebPage::onDownloadProgress);
-    item->setDownloadDirectory(privateDownloadFolder());
+    item->setDownloadDirectory(folder);
     item->setDownloadFileName(QStringLiteral("tmp.rdp"));
     qDebug() << item->downloadDirectory() << item->downloadFileName();
     rdpFilePath = item->downloadDirectory() + QLatin1Char('/') + item->downloadFileName();
-    QFile::remove(rdpFilePath);
     item->accept();
+}
+
+QString DownLoadWebPage::originText(const QUrl &url)
+{
+    const QString origin = originOf(url);
+    return origin.isEmpty() ? url.scheme() + QLatin1Char(':') : origin;
+}
+
+void DownLoadWebPage::dropDesktopFolder(const QString &filePath)
+{
+    const QString folder = QFileInfo(filePath).path();
+    if (desktopFolders.removeOne(folder))
+        QDir(folder).removeRecursively();
 }
 
 void DownLoadWebPage::onDownloadProgress()
@@ -204,8 +246,7 @@ void DownLoadWebPage::refuseOversized(WebEngineDownload *item)
     item->disconnect(this);
     item->cancel();
     // It may have ended before its progress was seen.
-    if (item->state() == WebEngineDownload::DownloadCompleted)
-        QFile::remove(item->downloadDirectory() + QLatin1Char('/') + item->downloadFileName());
+    dropDesktopFolder(item->downloadDirectory() + QLatin1Char('/') + item->downloadFileName());
     qWarning().noquote() << QStringLiteral(
         "download over %1 bytes cancelled: no connection file is that large; "
         "no client started")
@@ -219,27 +260,45 @@ void DownLoadWebPage::convertRdpFile(const QByteArray &path, QStringList &argume
 
 void DownLoadWebPage::launchFreeRdp()
 {
+    // The file of the download that ended, not the latest one's.
+    QString path = rdpFilePath;
     // A cancelled or broken download leaves no usable file: no session then.
     if (auto *item = qobject_cast<WebEngineDownload *>(sender())) {
+        path = item->downloadDirectory() + QLatin1Char('/') + item->downloadFileName();
         if (item->receivedBytes() > maxConnectionFileSize) {
             refuseOversized(item);
             return;
         }
         if (item->state() != WebEngineDownload::DownloadCompleted) {
-            qWarning() << "download ended without a whole file, no client started:" << rdpFilePath
+            qWarning() << "download ended without a whole file, no client started:" << path
                        << item->interruptReasonString();
+            dropDesktopFolder(path);
             return;
         }
     }
-    makeOwnerOnly(rdpFilePath);
-    if (!removeOptionLines(rdpFilePath))
+    makeOwnerOnly(path);
+    if (!removeOptionLines(path)) {
+        dropDesktopFolder(path);
         return;
-    QStringList arguments {rdpFilePath};
+    }
+    QStringList arguments {path};
     // In the file system's own encoding: a temporary folder under a Chinese user
     // name must still be readable.
-    convertRdpFile(QFile::encodeName(rdpFilePath), arguments);
+    convertRdpFile(QFile::encodeName(path), arguments);
     // A file handed out while the portal still loads waits for the probe:
     // the options differ between FreeRDP 2 and 3.
-    clientProbe->whenDone(this,
-        [this, arguments](FreeRdpDialect dialect) { FreeRdpLauncher::start(arguments, this, dialect); });
+    clientProbe->whenDone(this, [this, arguments, path](FreeRdpDialect dialect) {
+        QProcess *client = FreeRdpLauncher::start(arguments, this, dialect);
+        if (!client) {
+            dropDesktopFolder(path);
+            return;
+        }
+        // The desktop is done with its file when its client ends or cannot start.
+        connect(client, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
+            [this, path] { dropDesktopFolder(path); });
+        connect(client, &QProcess::errorOccurred, this, [this, path](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                dropDesktopFolder(path);
+        });
+    });
 }

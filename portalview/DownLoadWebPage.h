@@ -11,11 +11,13 @@ class QWebEngineCertificateError;
 
 // The page behind the portal view. A download of this page from the portal
 // (see setPortalAddress) is taken to be an RDP connection file: it is saved as
-// tmp.rdp in a folder of this user's own (the temporary directory on Windows)
-// and, once finished, opened in a FreeRDP client started as a child process of
-// the page. Downloads from anywhere else, and files over 1 MiB, are refused.
+// tmp.rdp in a folder of its own inside one of this user's own (the temporary
+// directory on Windows) and, once finished, opened in a FreeRDP client started
+// as a child process of the page. Downloads from anywhere else, data: addresses
+// (whose frame nobody can tell) and files over 1 MiB are refused.
 // A navigation to an address ending in "abouttarsen" is the portal's way of
-// saying goodbye: it is dropped and exitFromPage() is emitted instead.
+// saying goodbye: it is dropped and exitFromPage() is emitted instead; a frame
+// of another origin going there ends nothing.
 // The page works in a profile of its own that keeps cookies and storage in
 // memory only and goes with the page, so a portal session ends with it.
 // A certificate the web engine does not trust is for the certificate check to
@@ -32,7 +34,9 @@ public:
     // Until it is set, every download is refused.
     void setPortalAddress(const QUrl &address) { portalAddress = address; }
 
-    // Path of the latest download's file; empty until the first download.
+    // Path of the latest download's file; empty until the first download. Each
+    // download has a file of its own, in a private folder of its own, which
+    // goes when its client ends, when the download fails, or with the page.
     QString downloadedFilePath() const { return rdpFilePath; }
 
     // Appends the FreeRDP options for the connection file at path.
@@ -75,6 +79,10 @@ private:
     void onDownloadProgress();
     void refuseOversized(WebEngineDownload *item);
     void reportDroppedConsoleMessages();
+    // Removes the private folder of one desktop's file.
+    void dropDesktopFolder(const QString &filePath);
+    // Scheme, host and port of url for the log, or its scheme alone.
+    static QString originText(const QUrl &url);
     // The asking frame's scheme, host and port: the sign-in address holds the
     // password.
     QString dialogTitle(const char *kind, const QUrl &securityOrigin) const;
@@ -83,6 +91,8 @@ private:
 
     QUrl portalAddress;
     QString rdpFilePath;
+    // The folders of this page's desktops that may still be in use.
+    QStringList desktopFolders;
     // Console messages logged and dropped since the last main-frame navigation.
     int consoleLogged = 0;
     int consoleDropped = 0;

@@ -54,10 +54,14 @@ FreeRdpClient::~FreeRdpClient()
     }
 }
 
-void FreeRdpClient::startClient(const QString &program, const QStringList &arguments)
+void FreeRdpClient::startClient(
+    const QString &program, const QStringList &arguments, const QStringList &input)
 {
     m_clock.start();
     start(program, arguments, QIODevice::ReadWrite);
+    // Written once the process runs; the channel closes after the last byte.
+    for (const QString &line : input)
+        write(line.toLocal8Bit() + '\n');
     closeWriteChannel();
 }
 

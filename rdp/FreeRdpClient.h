@@ -24,9 +24,9 @@ public:
     explicit FreeRdpClient(QObject *parent = nullptr);
     ~FreeRdpClient() override;
 
-    // Starts program with arguments; nobody will answer a prompt, so its
-    // standard input is closed at once.
-    void startClient(const QString &program, const QStringList &arguments);
+    // Starts program with arguments. Its standard input gets the lines of
+    // input, one per line, and is then closed: nobody will answer a prompt.
+    void startClient(const QString &program, const QStringList &arguments, const QStringList &input = {});
 
     // The last bytes the client wrote, at most tailCapacity.
     QByteArray outputTail() const { return m_tail; }

@@ -75,7 +75,15 @@ QProcess *FreeRdpLauncher::start(const QStringList &translated, QObject *parent,
                 qWarning().noquote() << "FreeRDP client" << client
                                      << "failed to start:" << process->errorString();
         });
+#ifdef Q_OS_WIN
     process->startClient(client, arguments);
+#else
+    // FreeRDP 3 takes no other argument beside this one.
+    if (dialect == FreeRdpDialect::FreeRdp3)
+        process->startClient(client, {QStringLiteral("/args-from:stdin")}, arguments);
+    else
+        process->startClient(client, arguments);
+#endif
     qDebug() << maskedCommandLine(arguments);
     return process;
 }

@@ -22,6 +22,9 @@ public:
         const QStringList &translated, FreeRdpDialect dialect, QString *refusedField = nullptr);
 
     // Starts the client as a child process of parent, which ends it when it goes.
+    // FreeRDP 3 gets the whole list on its standard input (/args-from:stdin), so
+    // no secret stands on a command line another account can read; FreeRDP 2
+    // cannot read it from there and gets it as arguments.
     // Returns null, after one warning naming the field, when the options cannot
     // be given to this client; a failed start is logged as a warning.
     static QProcess *start(

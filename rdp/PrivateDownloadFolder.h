@@ -18,6 +18,16 @@ QString privateDownloadFolder(const QString &tempDir, const QString &runtimeDir)
 // folder found is kept for the process's lifetime while it stays private.
 QString privateDownloadFolder();
 
+// A new folder of this user's own inside folder for one desktop's connection
+// file, named after this process so that a later start can tell it from a
+// live launcher's; "" when none can be made.
+QString makeDesktopFolder(const QString &folder);
+
+// Removes the desktop folders in folder that no running process owns any
+// more (a launcher that was killed), and a tmp.rdp of earlier versions lying
+// there. Folders of running launchers stay.
+void removeStaleDesktopFolders(const QString &folder);
+
 // An earlier version left tmp.rdp readable by everybody in the shared temporary
 // directory: removed when this user owns it. Links and others' files stay.
 void removeStaleConnectionFile(const QString &tempDir);

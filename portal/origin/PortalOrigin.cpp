@@ -35,16 +35,15 @@ QString originOf(const QUrl &url)
     return origin;
 }
 
-bool isPortalOrigin(const QUrl &url, const QUrl &portal, const QUrl &page)
+bool isPortalOrigin(const QUrl &url, const QUrl &portal)
 {
     const QString expected = originOf(portal);
-    if (expected.isEmpty())
-        return false;
-    // A data: address carries its content in itself: it is the portal's only
-    // when the portal's own page offers it.
-    if (url.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
-        return originOf(page) == expected;
-    return originOf(url) == expected;
+    return !expected.isEmpty() && originOf(url) == expected;
+}
+
+bool frameMayExit(const QUrl &url, bool mainFrame, const QUrl &portal)
+{
+    return mainFrame || isPortalOrigin(url, portal);
 }
 
 QString hostPortOf(const QUrl &url)

@@ -1,5 +1,7 @@
 // Stands in for the FreeRDP client in tests: records the arguments it was
-// started with, one per line, in $FAKE_FREERDP_RECORD_DIR/call-<pid>.txt, then
+// started with, one per line, in $FAKE_FREERDP_RECORD_DIR/call-<pid>.txt (with
+// "/args-from:stdin" as its only argument, as FreeRDP 3 does, the lines of its
+// standard input; its real command line goes to call-<pid>.argv), then
 // stays alive (as a real session would) until it is killed or a minute passes.
 // It also lists the descriptors it was started with ("0 1 2") in call-<pid>.fds
 // (version-<pid>.fds when asked for its version) beside them.
@@ -7,6 +9,8 @@
 //   --version as the only argument: prints $FAKE_FREERDP_VERSION (or a FreeRDP 2
 //     line) and exits 0, recording no call; with FAKE_FREERDP_VERSION_GATE set,
 //     only once that file exists (a minute at most);
+//   FAKE_FREERDP_FILE_GATE: once that file exists (a minute at most), copies the
+//     connection file (the first argument) to call-<pid>.content;
 //   FAKE_FREERDP_OUTPUT: written to standard error after the record;
 //   FAKE_FREERDP_FLOOD_MIB: that many MiB of lines written to standard output;
 //   FAKE_FREERDP_READ_STDIN: reads standard input to its end, then exits 5;
@@ -18,9 +22,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -94,13 +100,27 @@ int main(int argc, char *argv[])
         return 2;
     recordDescriptors(dir, "call", descriptors);
     const std::string path = std::string(dir) + "/call-" + std::to_string(getpid()) + ".txt";
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (argc == 2 && std::strcmp(argv[1], "/args-from:stdin") == 0) {
+        std::ofstream(path.substr(0, path.size() - 4) + ".argv", std::ios::binary) << argv[1] << '\n';
+        arguments.clear();
+        for (std::string line; std::getline(std::cin, line);)
+            arguments.push_back(line);
+    }
     {
         std::ofstream record(path + ".part", std::ios::binary);
-        for (int i = 1; i < argc; ++i)
-            record << argv[i] << '\n';
+        for (const std::string &argument : arguments)
+            record << argument << '\n';
     }
     // Appear whole: readers never see a half-written record.
     std::rename((path + ".part").c_str(), path.c_str());
+    if (const char *gate = std::getenv("FAKE_FREERDP_FILE_GATE")) {
+        for (int i = 0; i < 3000 && !exists(gate); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::ifstream file(arguments.empty() ? std::string() : arguments.front(), std::ios::binary);
+        std::ofstream copy(path.substr(0, path.size() - 4) + ".content", std::ios::binary);
+        copy << file.rdbuf();
+    }
 
     if (const char *output = std::getenv("FAKE_FREERDP_OUTPUT"))
         std::fprintf(stderr, "%s", output);

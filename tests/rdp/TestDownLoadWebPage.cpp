@@ -45,7 +45,7 @@ private slots:
     void fileBeforeTheVersionAnswer_data();
     void fileBeforeTheVersionAnswer();
     void startedProcessesHoldOnlyStandardChannels();
-    void nextDownloadReplacesTheFile();
+    void eachDesktopItsOwnFile();
     void clientsEndWithThePage();
     void cancelledDownloadStartsNothing();
     void downloadOrigins_data();
@@ -114,8 +114,8 @@ void TestDownLoadWebPage::openPage()
 void TestDownLoadWebPage::cleanup()
 {
     qInstallMessageHandler(nullptr);
-    for (const char *name :
-        {"FAKE_FREERDP_OUTPUT", "FAKE_FREERDP_EXIT", "FAKE_FREERDP_VERSION", "FAKE_FREERDP_VERSION_GATE"})
+    for (const char *name : {"FAKE_FREERDP_OUTPUT", "FAKE_FREERDP_EXIT", "FAKE_FREERDP_VERSION",
+             "FAKE_FREERDP_VERSION_GATE", "FAKE_FREERDP_FILE_GATE"})
         qunsetenv(name);
     qputenv("TMPDIR", QFile::encodeName(home->tempDir()));
     delete view;
@@ -198,6 +198,10 @@ void TestDownLoadWebPage::exitFilter_data()
     QTest::addRow("sub-frame") << "var f = document.createElement('iframe'); f.src = '/frame/abouttarsen';"
                                   "document.body.appendChild(f);"
                                << "/frame/abouttarsen" << true;
+    QTest::addRow("sub-frame of another server")
+        << "var f = document.createElement('iframe'); f.src = '%1/frame/abouttarsen';"
+           "document.body.appendChild(f);"
+        << "/frame/abouttarsen" << false;
     QTest::addRow("sub-frame, other address")
         << "var f = document.createElement('iframe'); f.src = '/frame/other';"
            "document.body.appendChild(f);"
@@ -210,12 +214,13 @@ void TestDownLoadWebPage::exitFilter()
     QFETCH(QString, target);
     QFETCH(bool, exits);
     QSignalSpy exit(page, &DownLoadWebPage::exitFromPage);
+    otherServer.clearRequests();
     const auto seen = [this, &target] {
-        const QVector<HttpRequest> all = server.requests();
+        const QVector<HttpRequest> all = server.requests() + otherServer.requests();
         return std::any_of(all.cbegin(), all.cend(),
             [&target](const HttpRequest &r) { return QString::fromUtf8(r.target) == target; });
     };
-    page->runJavaScript(script);
+    page->runJavaScript(QString(script).replace(QLatin1String("%1"), otherServer.address()));
     if (exits) {
         QTRY_COMPARE_WITH_TIMEOUT(exit.count(), 1, 20000);
         // A request the page makes after the dropped one: once it is in, a
@@ -233,10 +238,12 @@ void TestDownLoadWebPage::exitFilter()
 void TestDownLoadWebPage::downloadStartsOneClient()
 {
     MessageRecorder recorder;
-    const QString expectedPath = privateDir + QStringLiteral("/tmp.rdp");
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
-    QCOMPARE(page->downloadedFilePath(), expectedPath);
+    // tmp.rdp in a folder of this desktop's own inside the private folder.
+    const QString expectedPath = page->downloadedFilePath();
+    QCOMPARE(QFileInfo(QFileInfo(expectedPath).path()).path(), privateDir);
+    QCOMPARE(QFileInfo(expectedPath).fileName(), QStringLiteral("tmp.rdp"));
     const QStringList expected {expectedPath, QStringLiteral("/multimon"), QStringLiteral("/f"),
         QStringLiteral("/sound:latency:200"), QStringLiteral("-window-drag"),
         QStringLiteral("-offscreen-cache"), QStringLiteral("-glyph-cache"), QStringLiteral("-bitmap-cache"),
@@ -256,6 +263,7 @@ void TestDownLoadWebPage::downloadIsPrivate()
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
     const QString path = page->downloadedFilePath();
     QCOMPARE(modeOf(privateDir), 0700);
+    QCOMPARE(modeOf(QFileInfo(path).path()), 0700);
     QCOMPARE(modeOf(path), 0600);
     if (!OtherAccount::available())
         QSKIP("only root can look through another account's eyes");
@@ -348,7 +356,9 @@ void TestDownLoadWebPage::failingClientReasonInTheLog()
         text.contains(QLatin1String("connecting | logon with /p:*** failed: ERRCONNECT_LOGON_FAILURE\r\n")),
         qPrintable(text));
     QVERIFY2(text.contains(QLatin1String(" /gp:*** ")), qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("\"%1\" \"tmp.rdp\"").arg(privateDir)), qPrintable(text));
+    const QRegularExpression saved(QStringLiteral("\"%1/desktop-[0-9]+-[^/\"]+\" \"tmp.rdp\"")
+                                       .arg(QRegularExpression::escape(privateDir)));
+    QVERIFY2(text.contains(saved), qPrintable(text));
     QVERIFY(!text.contains(QLatin1String("Hunter2")));
     QVERIFY(!text.contains(QLatin1String("Top$ecret")));
     QCOMPARE(modeOf(logPath), 0600);
@@ -368,7 +378,9 @@ void TestDownLoadWebPage::failingClientReasonInTheLog()
             left << it.next();
     }
     QVERIFY(left.contains(configFilePath()));
-    QVERIFY(left.contains(privateDir + QStringLiteral("/tmp.rdp")));
+    // The desktop that ended took its connection file with it.
+    QVERIFY(!page->downloadedFilePath().isEmpty());
+    QVERIFY(!left.contains(page->downloadedFilePath()));
     for (const QString &file : std::as_const(left))
         QVERIFY2(!OtherAccount::canRead(OtherAccount::user, file), qPrintable(file));
 }
@@ -386,7 +398,7 @@ void TestDownLoadWebPage::freeRdp3ClientGetsItsDialect()
     QTRY_VERIFY(page->findChildren<QProcess *>().isEmpty());
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
-    const QStringList expected {privateDir + QStringLiteral("/tmp.rdp"), QStringLiteral("/p:"),
+    const QStringList expected {page->downloadedFilePath(), QStringLiteral("/p:"),
         QStringLiteral("/multimon"), QStringLiteral("/f"), QStringLiteral("/sound:latency:200"),
         QStringLiteral("-window-drag"), QStringLiteral("/cache:bitmap:off,glyph:off,offscreen:off"),
         QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};
@@ -437,7 +449,7 @@ void TestDownLoadWebPage::fileBeforeTheVersionAnswer()
         QVERIFY(open.open(QIODevice::WriteOnly));
     }
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
-    QCOMPARE(fake->calls().first(), QStringList {privateDir + QStringLiteral("/tmp.rdp")} + options);
+    QCOMPARE(fake->calls().first(), QStringList {page->downloadedFilePath()} + options);
     // Without an answer the probe gave up first, and only then the client started.
     QCOMPARE(recorder.count(QStringLiteral("(no version in time)")), answers ? 0 : 1);
     QCOMPARE(recorder.count(QStringLiteral("/xfreerdp\"")), 1);
@@ -466,27 +478,33 @@ void TestDownLoadWebPage::startedProcessesHoldOnlyStandardChannels()
     QTRY_COMPARE(fake->descriptors(QStringLiteral("version")), standard);
 }
 
-void TestDownLoadWebPage::nextDownloadReplacesTheFile()
+void TestDownLoadWebPage::eachDesktopItsOwnFile()
 {
-    const QString path = privateDir + QStringLiteral("/tmp.rdp");
+    // The clients read their files only once both downloads are through.
+    const QString gate = home->root() + QStringLiteral("/both-downloaded");
+    qputenv("FAKE_FREERDP_FILE_GATE", QFile::encodeName(gate));
     const QByteArray first = server.connectionFile;
+    const QByteArray second = QByteArrayLiteral("use gfx:i:1\r\n");
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
-
-    server.connectionFile = QByteArrayLiteral("use gfx:i:1\r\n");
+    server.connectionFile = second;
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 2, 20000);
     server.connectionFile = first;
-    QFile saved(path);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), QByteArray("use gfx:i:1\r\n"));
-    // Not "tmp (1).rdp" or the like: the old file was removed first.
-    QCOMPARE(QDir(privateDir).entryList({QStringLiteral("*.rdp")}, QDir::Files),
-        QStringList {QStringLiteral("tmp.rdp")});
-    int withGfx = 0;
-    for (const QStringList &call : fake->calls())
-        withGfx += call.contains(QStringLiteral("/gfx:avc444"));
-    QCOMPARE(withGfx, 1);
+    QVERIFY(QFile(gate).open(QIODevice::WriteOnly));
+
+    QTRY_COMPARE_WITH_TIMEOUT(fake->records(QStringLiteral("content")).size(), 2, 20000);
+    const QList<QStringList> calls = fake->calls();
+    const QList<QByteArray> contents = fake->records(QStringLiteral("content"));
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(contents.at(i), calls.at(i).contains(QStringLiteral("/gfx:avc444")) ? second : first);
+    QVERIFY(calls.at(0).first() != calls.at(1).first());
+
+    // The files go with the desktops.
+    closePage();
+    for (const QStringList &call : calls)
+        QVERIFY(!QFileInfo::exists(QFileInfo(call.first()).path()));
+    QCOMPARE(QDir(privateDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestDownLoadWebPage::clientsEndWithThePage()
@@ -536,36 +554,43 @@ void TestDownLoadWebPage::cancelledDownloadStartsNothing()
 void TestDownLoadWebPage::downloadOrigins_data()
 {
     QTest::addColumn<QString>("script"); // %1: the other server
-    QTest::addColumn<bool>("starts");
+    QTest::addColumn<QByteArray>("otherPage"); // what the other server's "/" shows
+    QTest::addColumn<QString>("refusal"); // the log line; empty: a client starts
 
-    QTest::addRow("link to another server")
-        << "var a = document.createElement('a'); a.href = '%1/desktops/office.rdp';"
-           "document.body.appendChild(a); a.click();"
-        << false;
-    QTest::addRow("frame of another server")
-        << "var f = document.createElement('iframe'); f.src = '%1/desktops/office.rdp';"
-           "document.body.appendChild(f);"
-        << false;
-    QTest::addRow("data: on the portal's page")
-        << "var a = document.createElement('a'); a.download = 'x.rdp';"
-           "a.href = 'data:application/x-rdp;base64,' + btoa('use gfx:i:1\\r\\n');"
-           "document.body.appendChild(a); a.click();"
-        << true;
+    const QString fromOther = QStringLiteral("download from {other} refused");
+    const QString fromData = QStringLiteral("download from data: on {portal} refused");
+    const QByteArray dataLink = "var a = document.createElement('a'); a.download = 'x.rdp';"
+                                "a.href = 'data:application/x-rdp;base64,' + btoa('use gfx:i:1\\r\\n');"
+                                "document.body.appendChild(a); a.click();";
+    QTest::addRow("link to another server") << "var a = document.createElement('a'); "
+                                               "a.href = '%1/desktops/office.rdp';"
+                                               "document.body.appendChild(a); a.click();"
+                                            << QByteArray() << fromOther;
+    QTest::addRow("frame of another server") << "var f = document.createElement('iframe'); "
+                                                "f.src = '%1/desktops/office.rdp';"
+                                                "document.body.appendChild(f);"
+                                             << QByteArray() << fromOther;
+    QTest::addRow("data: on the portal's page") << QString::fromLatin1(dataLink) << QByteArray() << fromData;
+    QTest::addRow("data: from a frame of another server")
+        << "var f = document.createElement('iframe'); f.src = '%1/'; document.body.appendChild(f);"
+        << "<html><body><script>" + dataLink + "</script></body></html>" << fromData;
     QTest::addRow("blob: made by the portal's page")
         << "var a = document.createElement('a'); a.download = 'x.rdp';"
            "a.href = URL.createObjectURL(new Blob(['use gfx:i:1\\r\\n'], {type: 'application/x-rdp'}));"
            "document.body.appendChild(a); a.click();"
-        << true;
+        << QByteArray() << QString();
 }
 
 void TestDownLoadWebPage::downloadOrigins()
 {
     QFETCH(QString, script);
-    QFETCH(bool, starts);
+    QFETCH(QByteArray, otherPage);
+    QFETCH(QString, refusal);
     otherServer.clearRequests();
+    otherServer.signInPage = otherPage;
     MessageRecorder recorder;
-    page->runJavaScript(script.arg(otherServer.address()));
-    if (starts) {
+    page->runJavaScript(QString(script).replace(QLatin1String("%1"), otherServer.address()));
+    if (refusal.isEmpty()) {
         QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
         QFile saved(page->downloadedFilePath());
         QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -573,9 +598,11 @@ void TestDownLoadWebPage::downloadOrigins()
         QCOMPARE(recorder.count(QStringLiteral("refused")), 0);
         return;
     }
-    const QString line = QStringLiteral("download from %1 refused").arg(otherServer.address());
+    const QString line = QString(refusal)
+                             .replace(QLatin1String("{other}"), otherServer.address())
+                             .replace(QLatin1String("{portal}"), server.address());
     QTRY_COMPARE_WITH_TIMEOUT(recorder.count(line), 1, 20000);
-    QVERIFY(!otherServer.requestsTo(QStringLiteral("/desktops/office.rdp")).isEmpty());
+    otherServer.signInPage = QByteArray();
     // Refused before anything was saved: the client would have been the next line.
     QCOMPARE(recorder.count(QStringLiteral("/desktops")), 0);
     QCOMPARE(recorder.count(QStringLiteral("/xfreerdp\"")), 0);

@@ -248,6 +248,8 @@ void TestFreeRdpLaunch::freeRdp3Arguments()
     QVERIFY(FreeRdpLauncher::start(translated(path), &owner, FreeRdpDialect::FreeRdp3));
     QTRY_COMPARE(fake->calls().size(), 1);
     QCOMPARE(fake->calls().first(), QStringList {path} + options);
+    // All of it came through standard input: the process list shows nothing else.
+    QCOMPARE(fake->records(QStringLiteral("argv")), QList<QByteArray> {"/args-from:stdin\n"});
     QCOMPARE(recorder->messages().size(), 2);
     QCOMPARE(recorder->messages().at(1), QStringLiteral("\"%1\"").arg(line.arg(path)));
 }

@@ -77,6 +77,8 @@ private slots:
     void choice();
     void housekeeping_data();
     void housekeeping();
+    void staleDesktops_data();
+    void staleDesktops();
     void ownAccount();
 
 private:
@@ -278,6 +280,50 @@ void TestPrivateDownloadFolder::housekeeping()
     QCOMPARE(nodeAt(stale).exists, !removed);
     if (plant == QLatin1String("link"))
         QVERIFY(QFile::exists(target));
+}
+
+void TestPrivateDownloadFolder::staleDesktops_data()
+{
+    QTest::addColumn<QString>("name"); // {dead}: a process that has ended, {self}: this one
+    QTest::addColumn<bool>("removed");
+    QTest::addRow("killed launcher's desktop") << "desktop-{dead}-a1b2c3" << true;
+    QTest::addRow("running launcher's desktop") << "desktop-{self}-a1b2c3" << false;
+    QTest::addRow("a running process of another account") << "desktop-1-a1b2c3" << false;
+    QTest::addRow("no process number") << "desktop-x-a1b2c3" << false;
+    QTest::addRow("not a desktop") << "keep-{dead}" << false;
+    QTest::addRow("tmp.rdp of an earlier version") << "tmp.rdp" << true;
+}
+
+void TestPrivateDownloadFolder::staleDesktops()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, removed);
+    QProcess ended;
+    ended.start(QStringLiteral("sleep"), {QStringLiteral("10")});
+    QVERIFY(ended.waitForStarted());
+    const qint64 dead = ended.processId();
+    ended.kill();
+    QVERIFY(ended.waitForFinished());
+    name.replace(QLatin1String("{dead}"), QString::number(dead))
+        .replace(QLatin1String("{self}"), QString::number(QCoreApplication::applicationPid()));
+    const QString folder = root->path() + QStringLiteral("/private");
+    QVERIFY(makeDir(folder, 0700, 0));
+    const QString planted = folder + QLatin1Char('/') + name;
+    if (name.endsWith(QLatin1String(".rdp")))
+        QVERIFY(makeFile(planted, 0600, 0));
+    else {
+        QVERIFY(makeDir(planted, 0700, 0));
+        QVERIFY(makeFile(planted + QStringLiteral("/tmp.rdp"), 0600, 0));
+    }
+    // The folder a desktop gets now is its own and stays.
+    const QString fresh = makeDesktopFolder(folder);
+    QVERIFY(
+        fresh.startsWith(folder + QStringLiteral("/desktop-%1-").arg(QCoreApplication::applicationPid())));
+    QCOMPARE(nodeAt(fresh).mode, mode_t(0700));
+
+    removeStaleDesktopFolders(folder);
+    QCOMPARE(nodeAt(planted).exists, !removed);
+    QVERIFY(nodeAt(fresh).exists);
 }
 
 void TestPrivateDownloadFolder::ownAccount()

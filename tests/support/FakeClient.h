@@ -42,6 +42,21 @@ public:
         return result;
     }
 
+    // What a call beside the records of calls() holds: "argv", the command
+    // line of a call that read its arguments from its standard input, or
+    // "content", the connection file as the call read it; one text each.
+    QList<QByteArray> records(const QString &kind) const
+    {
+        QList<QByteArray> result;
+        const QStringList files = QDir(m_records).entryList({QStringLiteral("call-*.") + kind}, QDir::Files);
+        for (const QString &name : files) {
+            QFile file(m_records + QLatin1Char('/') + name);
+            if (file.open(QIODevice::ReadOnly))
+                result << file.readAll();
+        }
+        return result;
+    }
+
     // The descriptors each process found open at its start ("0 1 2"), one
     // text per process; kind is "call" for clients, "version" for version questions.
     QStringList descriptors(const QString &kind) const
@@ -61,7 +76,7 @@ public:
     {
         QDir records(m_records);
         for (const QString &name :
-            records.entryList({QStringLiteral("call-*.txt"), QStringLiteral("*.fds")}, QDir::Files))
+            records.entryList({QStringLiteral("call-*"), QStringLiteral("*.fds")}, QDir::Files))
             records.remove(name);
     }
 
