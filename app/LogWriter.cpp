@@ -11,6 +11,7 @@
 #include <QMutexLocker>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <algorithm>
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 #include <QTextCodec>
 #endif
@@ -107,6 +108,19 @@ void echo(const QString &line)
     std::fflush(stderr);
 }
 
+QStringList &maskedValues()
+{
+    static QStringList values;
+    return values;
+}
+
+QString maskValues(QString text)
+{
+    for (const QString &value : std::as_const(maskedValues()))
+        text.replace(value, QLatin1String("***"));
+    return text;
+}
+
 // Set while this thread is inside the handler. Anything the file layer reports
 // from in there would come straight back here; it is dropped instead.
 thread_local bool insideHandler = false;
@@ -119,6 +133,31 @@ QString formatLogLine(QtMsgType type, const QDateTime &stamp, const QString &mes
     const QString prefix = QStringLiteral("(%1)").arg(time);
     // One placeholder at a time, the message last, so a "%1" in it stays as it is.
     return QStringLiteral("%1 %2 %3").arg(prefix).arg(labelFor(type)).arg(message);
+}
+
+void maskInLog(const QStringList &values)
+{
+    QMutexLocker lock(&logMutex());
+    QStringList &known = maskedValues();
+    for (const QString &value : values) {
+        if (value.size() >= minimumMaskedLength && !known.contains(value))
+            known.append(value);
+    }
+    // A value inside a longer one must not leave the rest of that one behind.
+    std::stable_sort(
+        known.begin(), known.end(), [](const QString &a, const QString &b) { return a.size() > b.size(); });
+}
+
+QString maskKnownValues(const QString &text)
+{
+    QMutexLocker lock(&logMutex());
+    return maskValues(text);
+}
+
+void forgetMaskedValues()
+{
+    QMutexLocker lock(&logMutex());
+    maskedValues().clear();
 }
 
 QString logFilePath(const QDate &day)
@@ -146,7 +185,7 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &, const QString
     {
         QMutexLocker lock(&logMutex());
         const QDateTime stamp = now();
-        const QString line = formatLogLine(type, stamp, message);
+        const QString line = formatLogLine(type, stamp, maskValues(message));
         const QString path = logFilePath(now().date());
         if (echoToTerminal)
             echo(line);

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <functional>
@@ -27,6 +28,21 @@ void installLogWriter();
 // than keepDays days before today; 0 or less keeps them all. Nothing else in
 // the folder is touched. Returns how many were removed.
 int removeExpiredLogs(const QDate &today, int keepDays);
+
+// Values no log line may show, whatever key or text surrounds them: the
+// user's password as typed and as sent, a gateway password. Each becomes
+// "***" in every line from now on, for the rest of the process. Values
+// shorter than minimumMaskedLength are not taken, as they would cut pieces
+// out of ordinary words; where a key names them, the key-based masking of
+// the command lines and console messages still hides them.
+constexpr int minimumMaskedLength = 4;
+void maskInLog(const QStringList &values);
+
+// text with every value given to maskInLog replaced, the longest first.
+QString maskKnownValues(const QString &text);
+
+// Forgets every value given to maskInLog; for tests.
+void forgetMaskedValues();
 
 // The line as written, without its CR LF: "(yyyy-MM-dd hh:mm:ss ) Label: message".
 QString formatLogLine(QtMsgType type, const QDateTime &stamp, const QString &message);

@@ -3,6 +3,7 @@
 #include "CertificateStore.h"
 #include "ControlData.h"
 #include "IdentityCheck.h"
+#include "LogWriter.h"
 #include "PortalSignIn.h"
 #include "PortalView.h"
 #include "TerminalIdentity.h"
@@ -95,6 +96,9 @@ void LoginFlow::signIn(
     view->setCertificateCheck(
         [flow = QPointer<LoginFlow>(this)](const QUrl &url, const QList<QSslCertificate> &chain,
             bool mainFrame) { return flow && flow->judgePortalCertificate(url, chain, mainFrame); });
+
+    // As typed and as the sign-in address and the page's scripts carry it.
+    maskInLog({password, encodeCredential(password), QString::fromLatin1(QUrl::toPercentEncoding(password))});
 
     ControlData controlData;
     controlData.serverAddress = serverAddress;

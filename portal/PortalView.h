@@ -59,4 +59,6 @@ signals:
     void loadFinished(bool ok);
     // The portal asked to be left.
     void exitFromPage();
+    // A password the page handed to a client (a gateway's): no log line may show it.
+    void secretInUse(const QString &value);
 };

@@ -285,6 +285,9 @@ void DownLoadWebPage::launchFreeRdp()
     // In the file system's own encoding: a temporary folder under a Chinese user
     // name must still be readable.
     convertRdpFile(QFile::encodeName(path), arguments);
+    // The client may echo it in its last words, a page script in its own.
+    for (const QString &secret : secretsOf(arguments))
+        emit secretInUse(secret);
     // A file handed out while the portal still loads waits for the probe:
     // the options differ between FreeRDP 2 and 3.
     clientProbe->whenDone(this, [this, arguments, path](FreeRdpDialect dialect) {

@@ -56,6 +56,8 @@ public:
 
 signals:
     void exitFromPage();
+    // A password handed to a client, for the log to hide wherever it appears.
+    void secretInUse(const QString &value);
 
 protected:
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)

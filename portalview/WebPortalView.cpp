@@ -23,6 +23,7 @@ WebPortalView::WebPortalView(QWidget *parent)
     connect(view, &QWebEngineView::loadStarted, this, &PortalView::loadStarted);
     connect(view, &QWebEngineView::loadFinished, this, &PortalView::loadFinished);
     connect(page, &DownLoadWebPage::exitFromPage, this, &PortalView::exitFromPage);
+    connect(page, &DownLoadWebPage::secretInUse, this, &PortalView::secretInUse);
 }
 
 void WebPortalView::closeEvent(QCloseEvent *event)

@@ -46,6 +46,24 @@ QString maskedCommandLine(const QStringList &arguments)
     return maskAfterPasswordWord(masked.join(QLatin1Char(' ')));
 }
 
+QStringList secretsOf(const QStringList &arguments)
+{
+    QStringList secrets;
+    for (const QString &argument : arguments) {
+        for (const QLatin1String prefix : {QLatin1String("/p:"), QLatin1String("/gp:")}) {
+            if (argument.startsWith(prefix) && argument.size() > prefix.size())
+                secrets << argument.mid(prefix.size());
+        }
+        if (argument.startsWith(QLatin1String("/gateway:"), Qt::CaseInsensitive)) {
+            for (const QString &item : argument.mid(9).split(QLatin1Char(','))) {
+                if (item.startsWith(QLatin1String("p:"), Qt::CaseInsensitive) && item.size() > 2)
+                    secrets << item.mid(2);
+            }
+        }
+    }
+    return secrets;
+}
+
 QString maskLine(const QString &line)
 {
     // Options echoed in free text end at the next blank; a gateway "p:" item

@@ -15,3 +15,7 @@ QString maskedCommandLine(const QStringList &arguments);
 
 // One line of free text (a line the client printed), masked.
 QString maskLine(const QString &line);
+
+// The passwords a client command line carries: the values of "/p:" and "/gp:"
+// and the "p:" item of "/gateway:", for the log to hide wherever they appear.
+QStringList secretsOf(const QStringList &arguments);

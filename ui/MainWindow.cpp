@@ -3,6 +3,7 @@
 
 #include "ConfigStore.h"
 #include "FirstLoadWatch.h"
+#include "LogWriter.h"
 #include "LoginFlow.h"
 #include "MessageBox.h"
 #include "PortalModule.h"
@@ -183,6 +184,7 @@ void MainWindow::initWebView()
     portalView = module->createView(this);
     connect(portalView, SIGNAL(exitFromPage()), this, SLOT(doExit()));
     connect(portalView, &PortalView::loadFinished, this, &MainWindow::finishedWeb);
+    connect(portalView, &PortalView::secretInUse, this, [](const QString &value) { maskInLog({value}); });
     auto *firstLoad = new FirstLoadWatch(portalView);
     connect(portalView, &PortalView::loadStarted, firstLoad, &FirstLoadWatch::loadStarted);
     connect(portalView, &PortalView::loadFinished, firstLoad, &FirstLoadWatch::loadFinished);

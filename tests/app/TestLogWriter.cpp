@@ -22,6 +22,8 @@ private slots:
 
     void lineLayout_data();
     void lineLayout();
+    void maskedByValue_data();
+    void maskedByValue();
     void appendsWithCrLf();
     void threadsWriteWholeLines();
     void missingDirectoryLeavesNoFile();
@@ -85,6 +87,41 @@ void TestLogWriter::lineLayout()
     QFETCH(QString, line);
     const QDateTime stamp(QDate(2026, 12, 6), QTime(7, 9, 28, 640));
     QCOMPARE(formatLogLine(QtMsgType(type), stamp, message), line);
+}
+
+void TestLogWriter::maskedByValue_data()
+{
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("logged");
+    const QStringList password {"S3cr3t pw%", "S3cr3t%20pw%25"};
+    QTest::addRow("under another name") << password << "value: S3cr3t pw%"
+                                        << "value: ***";
+    QTest::addRow("percent-encoded in a query") << password << "https://p/?username=a&pw=S3cr3t%20pw%25&sid=1"
+                                                << "https://p/?username=a&pw=***&sid=1";
+    QTest::addRow("twice") << password << "S3cr3t pw%S3cr3t pw%"
+                           << "******";
+    QTest::addRow("inside a longer one") << QStringList {"Gw-Pa55", "Gw-Pa55word"} << "was Gw-Pa55word"
+                                         << "was ***";
+    QTest::addRow("too short to hide by value") << QStringList {"abc"} << "abcdef"
+                                                << "abcdef";
+    QTest::addRow("other text untouched") << password << "S3cr3t pw"
+                                          << "S3cr3t pw";
+}
+
+void TestLogWriter::maskedByValue()
+{
+    QFETCH(QStringList, values);
+    QFETCH(QString, message);
+    QFETCH(QString, logged);
+    forgetMaskedValues();
+    maskInLog(values);
+    qInstallMessageHandler(logMessageHandler);
+    qDebug().noquote() << message;
+    qInstallMessageHandler(nullptr);
+    forgetMaskedValues();
+    QVERIFY2(
+        todaysLog().endsWith(QByteArray(" Debug: " + logged.toUtf8() + "\r\n")), todaysLog().constData());
 }
 
 void TestLogWriter::appendsWithCrLf()

@@ -429,13 +429,26 @@ void TestPortal::passwordNeverLogged()
 {
     // An address without scheme logs the whole sign-in address; the gateway
     // password of a connection file is logged with the client's arguments.
+    // A page script and the client name the passwords under other names.
     server.connectionFile = QByteArrayLiteral("gatewayhostname:s:gw\r\ngatewaypassword:s:Gw-Pa55\r\n");
+    server.signInExtra = "<script>var q = new URLSearchParams(location.search);"
+                         "console.error('value: ' + q.get('password'));"
+                         "console.error('query: ' + location.search.replace('password=', 'pw='));</script>";
+    qputenv("FAKE_FREERDP_OUTPUT", "the gateway refused Gw-Pa55\n");
+    qputenv("FAKE_FREERDP_EXIT", "1");
     QString address = server.address();
     login(address.remove(QStringLiteral("https://")));
     QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
     livePage()->runJavaScript(QStringLiteral("document.getElementById('rdp').click();"));
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
+    const auto logged = [] {
+        QFile log(logFilePath(QDate::currentDate()));
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(logged().contains("FreeRDP client ended"), 20000);
+    qunsetenv("FAKE_FREERDP_OUTPUT");
+    qunsetenv("FAKE_FREERDP_EXIT");
     window.reset();
     qInstallMessageHandler(nullptr);
 
@@ -444,6 +457,9 @@ void TestPortal::passwordNeverLogged()
     const QByteArray session = log.readAll();
     QVERIFY(session.contains("password=***"));
     QVERIFY(session.contains("/gp:***"));
+    QVERIFY(session.contains("value: ***"));
+    QVERIFY(session.contains("&pw=***&sid="));
+    QVERIFY(session.contains("the gateway refused ***"));
     for (const QByteArray &secret : {password.toUtf8(), QByteArray("S3cr3t%20pw"), QByteArray("Gw-Pa55")})
         QVERIFY2(!session.contains(secret), secret.constData());
     QDir(fake->workDir() + QStringLiteral("/records")).removeRecursively();

@@ -12,6 +12,8 @@ private slots:
     void commandLine();
     void line_data();
     void line();
+    void secrets_data();
+    void secrets();
 };
 
 void TestSecretMask::argument_data()
@@ -93,6 +95,26 @@ void TestSecretMask::line()
     QFETCH(QString, line);
     QFETCH(QString, masked);
     QCOMPARE(maskLine(line), masked);
+}
+
+void TestSecretMask::secrets_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("secrets");
+    QTest::addRow("gateway password, FreeRDP 2")
+        << QStringList {"/tmp/tmp.rdp", "/g:gw", "/gp:Gw-Pa55", "/f"} << QStringList {"Gw-Pa55"};
+    QTest::addRow("gateway password, FreeRDP 3")
+        << QStringList {"/gateway:g:gw,u:u,p:Gw-Pa55,d:x", "/p:"} << QStringList {"Gw-Pa55"};
+    QTest::addRow("both kinds") << QStringList {"/p:Desk1", "/gp:Gate2"} << QStringList {"Desk1", "Gate2"};
+    QTest::addRow("empty values") << QStringList {"/p:", "/gp:", "/gateway:g:gw,p:"} << QStringList();
+    QTest::addRow("option names alike") << QStringList {"/port:1", "/printer", "/gu:pam"} << QStringList();
+}
+
+void TestSecretMask::secrets()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, secrets);
+    QCOMPARE(secretsOf(arguments), secrets);
 }
 
 QTEST_GUILESS_MAIN(TestSecretMask)
