@@ -1,3 +1,4 @@
+#include "CertificateStore.h"
 #include "HighDpi.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
@@ -14,6 +15,7 @@ int main(int argc, char *argv[])
     const QLocale locale;
     applyLanguageDefault(locale);
     installLogWriter();
+    logCertificateSettings();
 
     MainWindow window;
     window.show();

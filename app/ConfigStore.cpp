@@ -120,6 +120,14 @@ QStringList systemSettingKeys(const QString &group)
     return settings.childKeys();
 }
 
+QStringList userSettingKeys(const QString &group)
+{
+    IniFile settings(configFilePath());
+    if (group != defaultsGroup)
+        settings.beginGroup(group);
+    return settings.childKeys();
+}
+
 QString readSetting(const QString &key, const QString &defaultValue)
 {
     SettingLevels levels;

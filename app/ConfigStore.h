@@ -82,8 +82,10 @@ QString readUserSetting(const QString &key, const QString &defaultValue);
 // entries an administrator pins there; nullopt when absent or unreadable.
 std::optional<QString> readSystemSetting(const QString &group, const QString &key);
 
-// The keys of one group of the system file; empty when it has none.
+// The keys of one group of the system file, or of the user's file; empty
+// when it has none.
 QStringList systemSettingKeys(const QString &group);
+QStringList userSettingKeys(const QString &group);
 
 // Publish_Date of Version.ini in the current working directory, or "".
 QString readPublishDate();

@@ -16,6 +16,11 @@ QString identityCheckUrl(const QString &serverAddress)
     return withDefaultScheme(serverAddress, identityCheckPath);
 }
 
+bool isPlainHttp(const QString &serverAddress)
+{
+    return identityCheckUrl(serverAddress).startsWith(QLatin1String("http://"));
+}
+
 bool isIdentityReply(const QByteArray &body)
 {
     return QJsonDocument::fromJson(body).object().value(QStringLiteral("isMe")).isBool();

@@ -13,6 +13,10 @@ extern const QString identityCheckPath;
 // scheme the server is always asked over HTTPS.
 QString identityCheckUrl(const QString &serverAddress);
 
+// True when the server at serverAddress is asked, and signed in to, over
+// plain HTTP: the password then travels in clear.
+bool isPlainHttp(const QString &serverAddress);
+
 // True when body is a JSON object whose member isMe is a boolean (its value
 // does not matter). Everything else, an empty body included, is a refusal.
 bool isIdentityReply(const QByteArray &body);

@@ -4,6 +4,7 @@
 #include "ControlData.h"
 #include "IdentityCheck.h"
 #include "LogWriter.h"
+#include "PortalOrigin.h"
 #include "PortalSignIn.h"
 #include "PortalView.h"
 #include "TerminalIdentity.h"
@@ -33,6 +34,17 @@ LoginFlow::LoginFlow(QObject *parent)
 
 QNetworkAccessManager *LoginFlow::sendIdentityCheck(const QString &address)
 {
+    if (isPlainHttp(address)) {
+        const QString origin = originOf(QUrl(identityCheckUrl(address), QUrl::TolerantMode));
+        if (certificateCheckMode() == CertificateCheckMode::Strict) {
+            qWarning().noquote() << "Plain HTTP to" << origin << "refused: certificateCheck is strict";
+            emit refused(
+                windowText("错误"), windowText("服务器地址未加密（http://），严格的证书检查不允许登录"));
+            return nullptr;
+        }
+        qWarning().noquote() << "Plain HTTP to" << origin << ": the password is sent in clear";
+    }
+
     // Portal servers run on certificates of their own making: the socket takes
     // any, and the certificate rule judges it before the reply counts.
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
@@ -86,6 +98,7 @@ void LoginFlow::signIn(
     PortalView *view, const QString &serverAddress, const QString &user, const QString &password)
 {
     portal = view;
+    this->serverAddress = serverAddress;
     firstLoad = true;
     refusedCertificates.clear();
     connect(view, &PortalView::loadFinished, this, [this, view] {
@@ -133,6 +146,17 @@ QString LoginFlow::getSerialId()
 
 bool LoginFlow::judgePortalCertificate(const QUrl &url, const QList<QSslCertificate> &chain, bool mainFrame)
 {
+    // Another server the page reaches keeps the engine's verdict: no memory,
+    // no question, nothing stored about it.
+    if (!isInCertificateScope(url, serverAddress, pinnedHostPorts())) {
+        const QString quiet = QStringLiteral("other ") + hostPortOf(url);
+        if (!refusedCertificates.contains(quiet)) {
+            refusedCertificates.insert(quiet);
+            qWarning().noquote() << QStringLiteral("certificate of %1 not trusted by the web engine: refused")
+                                        .arg(originOf(url));
+        }
+        return false;
+    }
     // The web engine asks only about certificates its own store does not trust.
     const CertificateFinding finding = examineServerCertificate(url, chain, false);
     if (finding.verdict == CertificateVerdict::Accept)

@@ -27,7 +27,9 @@ public:
 
     // Sends the identity check to the server at address on an access manager
     // of its own, a child of this flow that goes once its reply is read. The
-    // caller hands the manager's replies to takeIdentityReply.
+    // caller hands the manager's replies to takeIdentityReply. Plain HTTP is
+    // logged as a warning, and under strict certificate checking refused():
+    // null then, and nothing is sent.
     QNetworkAccessManager *sendIdentityCheck(const QString &address);
     // Judges a reply: accepted(), refused(), trustNeeded() or nothing (a
     // refused certificate was already said).
@@ -71,6 +73,8 @@ private:
     void settle(const CertificateFinding &finding, std::function<void()> then);
 
     QPointer<PortalView> portal;
+    // As configured, for the reach of the certificate rule.
+    QString serverAddress;
     // Until the portal's first load has finished, a refused load is the sign-in.
     bool firstLoad = false;
     // Portal certificates already refused in this portal view: a page's many

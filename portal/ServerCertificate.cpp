@@ -1,6 +1,7 @@
 #include "ServerCertificate.h"
 
 #include "CertificateStore.h"
+#include "IdentityCheck.h"
 #include "PortalOrigin.h"
 
 #include <QCryptographicHash>
@@ -16,6 +17,16 @@ QString certificateFingerprint(const QSslCertificate &certificate)
 bool systemTrustsChain(const QList<QSslCertificate> &chain, const QString &host)
 {
     return !chain.isEmpty() && QSslCertificate::verify(chain, host).isEmpty();
+}
+
+bool isInCertificateScope(const QUrl &url, const QString &serverAddress, const QStringList &pins)
+{
+    const QString hostPort = hostPortOf(url);
+    if (hostPort.isEmpty())
+        return false;
+    const QString server = hostPortOf(QUrl(identityCheckUrl(serverAddress), QUrl::TolerantMode));
+    const auto hostOf = [](const QString &text) { return text.left(text.lastIndexOf(QLatin1Char(':'))); };
+    return (!server.isEmpty() && hostOf(server) == hostOf(hostPort)) || pins.contains(hostPort);
 }
 
 CertificateFinding examineServerCertificate(

@@ -25,6 +25,12 @@ QString certificateFingerprint(const QSslCertificate &certificate);
 // True when the system's store trusts chain (the server's own first) for host.
 bool systemTrustsChain(const QList<QSslCertificate> &chain, const QString &host);
 
+// True when the certificate rule (remembering, asking, pins) is for url's
+// server: the configured server's host on any port, or a host and port the
+// administrator pinned (pins in normalizedHostPort form). Every other server a
+// page reaches is left to the web engine's own judgement.
+bool isInCertificateScope(const QUrl &url, const QString &serverAddress, const QStringList &pins);
+
 // Judges the chain a server showed for url against the stored settings. Stores
 // nothing: a verdict of AcceptAndRemember is for the caller to keep.
 CertificateFinding examineServerCertificate(

@@ -11,5 +11,9 @@
         <source>设置服务器地址</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>未加密：密码以明文发送</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 </TS>

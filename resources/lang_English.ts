@@ -121,12 +121,20 @@ Presented fingerprint:
 Fingerprint:
 %2</translation>
     </message>
+    <message>
+        <source>服务器地址未加密（http://），严格的证书检查不允许登录</source>
+        <translation>The server address is not encrypted (http://); strict certificate checking does not allow a login to it.</translation>
+    </message>
 </context>
 <context>
     <name>UrlDialog</name>
     <message>
         <source>服务器地址</source>
         <translation>Server address</translation>
+    </message>
+    <message>
+        <source>未加密：密码以明文发送</source>
+        <translation>Not encrypted: the password is sent in clear</translation>
     </message>
     <message>
         <source>设置服务器地址</source>

@@ -143,6 +143,8 @@ void MainWindow::on_Login()
         return;
     }
     QNetworkAccessManager *manager = loginFlow->sendIdentityCheck(address);
+    if (!manager)
+        return;
     connect(manager, &QNetworkAccessManager::finished, this, &MainWindow::ResponseUrl);
 
     // The web engine loads while the server answers, ready for a yes.

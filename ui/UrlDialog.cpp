@@ -2,6 +2,7 @@
 #include "ui_UrlDialog.h"
 
 #include "ConfigStore.h"
+#include "IdentityCheck.h"
 
 UrlDialog::UrlDialog(QWidget *parent)
     : QDialog(parent)
@@ -19,6 +20,9 @@ UrlDialog::UrlDialog(QWidget *parent)
     ui->lineEdit->setReadOnly(addressFixed);
 
     connect(ui->lineEdit, &QLineEdit::textChanged, this, &UrlDialog::onLineEditChange);
+    // Said while typing, before the password goes anywhere.
+    connect(ui->lineEdit, &QLineEdit::textChanged, this, &UrlDialog::showHttpWarning);
+    showHttpWarning(ui->lineEdit->text());
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &UrlDialog::onOK);
 
     // Whenever the dialog opens, typing goes into the address, whichever
@@ -44,6 +48,11 @@ void UrlDialog::onOK()
         return;
     serverAddress = ui->lineEdit->text();
     writeSetting(Setting::serviceIP, serverAddress);
+}
+
+void UrlDialog::showHttpWarning(const QString &address)
+{
+    ui->httpWarning->setVisible(isPlainHttp(address));
 }
 
 // Connected but empty on purpose: the address is taken only when OK is pressed.

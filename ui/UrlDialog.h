@@ -24,6 +24,7 @@ public:
 private slots:
     void onOK();
     void onLineEditChange();
+    void showHttpWarning(const QString &address);
 
 private:
     Ui::UrlDialog *ui;

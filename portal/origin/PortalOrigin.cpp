@@ -23,7 +23,10 @@ QString originOf(const QUrl &url)
     const QString scheme = url.scheme().toLower();
     if (scheme == QLatin1String("blob"))
         return originOf(QUrl(url.path(QUrl::FullyEncoded)));
-    const QString host = url.host(QUrl::FullyEncoded).toLower();
+    QString host = url.host(QUrl::FullyEncoded).toLower();
+    // "portal.example." is the same host written as a full name.
+    if (host.endsWith(QLatin1Char('.')))
+        host.chop(1);
     if (scheme.isEmpty() || host.isEmpty())
         return QString();
     const int port = url.port(defaultPort(scheme));

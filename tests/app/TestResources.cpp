@@ -49,7 +49,13 @@ const CatalogueEntry catalogue[] = {
     {"cancel button", "MainWindow", u8"取消", "Cancel"},
     {"certificate not trusted", "MainWindow", u8"服务器 %1 的证书不受信任，连接已被拒绝。\n\n指纹：\n%2",
         "The certificate of the server %1 is not trusted; the connection was refused.\n\nFingerprint:\n%2"},
+    {"strict refuses http", "MainWindow",
+        u8"服务器地址未加密\uff08http://\uff09\uff0c严格的证书检查不允许登录",
+        "The server address is not encrypted (http://); strict certificate checking does not allow a login "
+        "to it."},
     {"address label", "UrlDialog", u8"服务器地址", "Server address"},
+    {"plain http warning", "UrlDialog", u8"未加密\uff1a密码以明文发送",
+        "Not encrypted: the password is sent in clear"},
     {"dialog title", "UrlDialog", u8"设置服务器地址", "Config server address"},
 };
 

@@ -48,6 +48,12 @@ private slots:
     void hostPort();
     void storedSettings_data();
     void storedSettings();
+    void keyForms_data();
+    void keyForms();
+    void pinWarnings_data();
+    void pinWarnings();
+    void scope_data();
+    void scope();
 };
 
 void TestCertificateRules::judge_data()
@@ -195,6 +201,8 @@ void TestCertificateRules::hostPort_data()
                                       << "portal.example:443";
     QTest::addRow("IPv6") << "https://[::1]:9443/"
                           << "[::1]:9443";
+    QTest::addRow("full name with trailing dot") << "https://Portal.Example.:8443/"
+                                                 << "portal.example:8443";
     QTest::addRow("no host") << "file:///tmp/x"
                              << "";
 }
@@ -237,6 +245,20 @@ void TestCertificateRules::storedSettings_data()
         << QByteArray() << QByteArray("[General]\ncertificateCheck=strict\n") << CertificateCheckMode::Strict
         << ""
         << "";
+    QTest::addRow("pin written in capitals")
+        << QByteArray() << "[Certificates]\nPortal.Example:443=" + other + "\n"
+        << CertificateCheckMode::Remember << "" << second;
+    QTest::addRow("pin without its port") << QByteArray() << "[Certificates]\nportal.example=" + other + "\n"
+                                          << CertificateCheckMode::Remember << "" << second;
+    QTest::addRow("pin with a trailing dot")
+        << QByteArray() << "[Certificates]\nportal.example.:443=" + other + "\n"
+        << CertificateCheckMode::Remember << "" << second;
+    QTest::addRow("pin for another port")
+        << QByteArray() << "[Certificates]\nportal.example:8443=" + other + "\n"
+        << CertificateCheckMode::Remember << ""
+        << "";
+    QTest::addRow("user's in another form") << "[Certificates]\nPORTAL.example.=" + fp + "\n"
+                                            << QByteArray() << CertificateCheckMode::Remember << first << "";
     QTest::addRow("system mandatory beats the user's")
         << QByteArray("[General]\ncertificateCheck=any\n")
         << QByteArray("[Mandatory]\ncertificateCheck=strict\n") << CertificateCheckMode::Strict << ""
@@ -272,6 +294,113 @@ void TestCertificateRules::storedSettings()
     struct stat info;
     QCOMPARE(::stat(QFile::encodeName(home.configFile()).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, mode_t(0600));
+}
+
+void TestCertificateRules::keyForms_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("key"); // "": no host and port
+    QTest::addRow("as written") << "portal.example:443"
+                                << "portal.example:443";
+    QTest::addRow("capitals") << "Portal.EXAMPLE:8443"
+                              << "portal.example:8443";
+    QTest::addRow("port left out") << "portal.example"
+                                   << "portal.example:443";
+    QTest::addRow("trailing dot") << "portal.example.:443"
+                                  << "portal.example:443";
+    QTest::addRow("blanks around") << " 10.0.0.5:443 "
+                                   << "10.0.0.5:443";
+    QTest::addRow("leading zero in the port") << "10.0.0.5:0443"
+                                              << "10.0.0.5:443";
+    QTest::addRow("IPv6") << "[::1]:9443"
+                          << "[::1]:9443";
+    QTest::addRow("IPv6 without port") << "[::1]"
+                                       << "[::1]:443";
+    QTest::addRow("empty port") << "portal.example:"
+                                << "";
+    QTest::addRow("port not a number") << "portal.example:https"
+                                       << "";
+    QTest::addRow("port too large") << "portal.example:70000"
+                                    << "";
+    QTest::addRow("blank inside") << "portal example:443"
+                                  << "";
+    QTest::addRow("nothing") << ""
+                             << "";
+    QTest::addRow("IPv6 unclosed") << "[::1:443"
+                                   << "";
+}
+
+void TestCertificateRules::keyForms()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, key);
+    QCOMPARE(normalizedHostPort(text), key);
+}
+
+void TestCertificateRules::pinWarnings_data()
+{
+    QTest::addColumn<QByteArray>("systemFile");
+    QTest::addColumn<QStringList>("warnings"); // words of each warning
+    const QByteArray fp = first.toLatin1();
+    QTest::addRow("good pins") << "[Certificates]\nportal.example=" + fp + "\nb.example:8443=" + fp + "\n"
+                               << QStringList();
+    QTest::addRow("key without host and port") << "[Certificates]\nportal.example:x=" + fp + "\n"
+                                               << QStringList {"\"portal.example:x\" names no host and port"};
+    QTest::addRow("value no fingerprint") << QByteArray("[Certificates]\nportal.example=12:34\n")
+                                          << QStringList {"portal.example:443 is no SHA-256 fingerprint"};
+    QTest::addRow("no file") << QByteArray() << QStringList();
+}
+
+void TestCertificateRules::pinWarnings()
+{
+    QFETCH(QByteArray, systemFile);
+    QFETCH(QStringList, warnings);
+    TestHome home;
+    QVERIFY(home.isValid());
+    if (!systemFile.isNull())
+        QVERIFY(home.writeSystemConfig(systemFile));
+    const QStringList said = ::pinWarnings();
+    QCOMPARE(said.size(), warnings.size());
+    for (int i = 0; i < said.size(); ++i)
+        QVERIFY2(said.at(i).contains(warnings.at(i)), qPrintable(said.at(i)));
+}
+
+void TestCertificateRules::scope_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("server"); // as configured
+    QTest::addColumn<QStringList>("pins");
+    QTest::addColumn<bool>("inScope");
+    QTest::addRow("the server") << "https://portal.example:8443/x"
+                                << "https://portal.example:8443" << QStringList() << true;
+    QTest::addRow("the server on another port") << "https://portal.example:9443/x"
+                                                << "https://portal.example:8443" << QStringList() << true;
+    QTest::addRow("server configured without scheme") << "https://Portal.Example/x"
+                                                      << "portal.example" << QStringList() << true;
+    QTest::addRow("server configured with a trailing dot")
+        << "https://portal.example/x"
+        << "https://portal.example./" << QStringList() << true;
+    QTest::addRow("another host") << "https://cdn.example/lib.js"
+                                  << "https://portal.example" << QStringList() << false;
+    QTest::addRow("a host whose name holds the server's")
+        << "https://portal.example.cdn.example/"
+        << "https://portal.example" << QStringList() << false;
+    QTest::addRow("a pinned host") << "https://cdn.example/lib.js"
+                                   << "https://portal.example" << QStringList {"cdn.example:443"} << true;
+    QTest::addRow("a pinned host on another port")
+        << "https://cdn.example:8443/"
+        << "https://portal.example" << QStringList {"cdn.example:443"} << false;
+    QTest::addRow("no host") << "data:,x"
+                             << "https://portal.example" << QStringList() << false;
+}
+
+void TestCertificateRules::scope()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, server);
+    QFETCH(QStringList, pins);
+    QFETCH(bool, inScope);
+    QCOMPARE(isInCertificateScope(QUrl(url), server, pins), inScope);
 }
 
 QTEST_GUILESS_MAIN(TestCertificateRules)

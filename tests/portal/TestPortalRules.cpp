@@ -30,31 +30,37 @@ void TestPortalRules::identityUrl_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("plain"); // the password would travel in clear
     QTest::addRow("https with slash") << "https://10.0.0.5/"
-                                      << "https://10.0.0.5/public/merolink-identify/is-me.do";
+                                      << "https://10.0.0.5/public/merolink-identify/is-me.do" << false;
     QTest::addRow("http with port") << "http://10.0.0.5:8080"
-                                    << "http://10.0.0.5:8080/public/merolink-identify/is-me.do";
+                                    << "http://10.0.0.5:8080/public/merolink-identify/is-me.do" << true;
     QTest::addRow("path prefix kept") << "https://portal/vdi"
-                                      << "https://portal/vdi/public/merolink-identify/is-me.do";
+                                      << "https://portal/vdi/public/merolink-identify/is-me.do" << false;
     QTest::addRow("no scheme") << "10.0.0.5"
-                               << "https://10.0.0.5/public/merolink-identify/is-me.do";
-    QTest::addRow("no scheme, trailing slash") << "10.0.0.5/"
-                                               << "https://10.0.0.5//public/merolink-identify/is-me.do";
-    QTest::addRow("upper-case scheme is none") << "HTTP://10.0.0.5"
-                                               << "https://HTTP://10.0.0.5/public/merolink-identify/is-me.do";
-    QTest::addRow("scheme inside a path") << "portal/x?next=http://y"
-                                          << "portal/x?next=http://y/public/merolink-identify/is-me.do";
+                               << "https://10.0.0.5/public/merolink-identify/is-me.do" << false;
+    QTest::addRow("no scheme, trailing slash")
+        << "10.0.0.5/"
+        << "https://10.0.0.5//public/merolink-identify/is-me.do" << false;
+    QTest::addRow("upper-case scheme is none")
+        << "HTTP://10.0.0.5"
+        << "https://HTTP://10.0.0.5/public/merolink-identify/is-me.do" << false;
+    QTest::addRow("scheme inside a path")
+        << "portal/x?next=http://y"
+        << "portal/x?next=http://y/public/merolink-identify/is-me.do" << false;
     QTest::addRow("blanks kept") << " 10.0.0.5 "
-                                 << "https:// 10.0.0.5 /public/merolink-identify/is-me.do";
+                                 << "https:// 10.0.0.5 /public/merolink-identify/is-me.do" << false;
     QTest::addRow("percent sign") << "host%1"
-                                  << "https://host%1/public/merolink-identify/is-me.do";
+                                  << "https://host%1/public/merolink-identify/is-me.do" << false;
 }
 
 void TestPortalRules::identityUrl()
 {
     QFETCH(QString, address);
     QFETCH(QString, url);
+    QFETCH(bool, plain);
     QCOMPARE(identityCheckUrl(address), url);
+    QCOMPARE(isPlainHttp(address), plain);
 }
 
 void TestPortalRules::identityReply_data()

@@ -50,6 +50,8 @@ private slots:
     void changedCertificate();
     void modes_data();
     void modes();
+    void otherServersKeepTheEnginesVerdict_data();
+    void otherServersKeepTheEnginesVerdict();
 
 private:
     void login();
@@ -355,6 +357,36 @@ void TestServerCertificate::modes()
     }
     QCOMPARE(normalizedFingerprint(rememberedFingerprint(hostPort())),
         rememberedAfter.isEmpty() ? QString() : fingerprintOf(rememberedAfter));
+}
+
+void TestServerCertificate::otherServersKeepTheEnginesVerdict_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addRow("remember") << "remember";
+    QTest::addRow("strict") << "strict";
+}
+
+void TestServerCertificate::otherServersKeepTheEnginesVerdict()
+{
+    QFETCH(QString, mode);
+    // A frame of another host (localhost beside 127.0.0.1) with a certificate
+    // of its own making: neither taken, stored nor asked about.
+    PortalServer other;
+    QVERIFY(other.start(QStringLiteral("second")));
+    const QString frame = QStringLiteral("https://localhost:%1").arg(other.port());
+    server->signInExtra = "<iframe src='" + frame.toLatin1() + "/page1'></iframe>";
+    if (mode == QLatin1String("strict"))
+        QVERIFY(writeSetting(QStringLiteral("certificateCheck"), mode));
+    // The portal's own, remembered: the only certificate strict mode takes.
+    QVERIFY(rememberFingerprint(hostPort(), fingerprintOf(QStringLiteral("test"))));
+    login();
+    QTRY_VERIFY_WITH_TIMEOUT(logHas({QStringLiteral("certificate of %1 not trusted").arg(frame)}), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+    QCOMPARE(passwordRequests(), 1);
+    QVERIFY(boxes.isEmpty());
+    QVERIFY(other.requests().isEmpty());
+    QVERIFY(rememberedFingerprint(QStringLiteral("localhost:%1").arg(other.port())).isEmpty());
+    QCOMPARE(portalPages(window.data()).size(), 1);
 }
 
 QTEST_MAIN(TestServerCertificate)

@@ -85,8 +85,8 @@ private slots:
     void sameEntryStoresNothing();
     void loginStoresForm_data();
     void loginStoresForm();
-    void emptyAddressMessage_data();
-    void emptyAddressMessage();
+    void refusedBeforeAnyRequest_data();
+    void refusedBeforeAnyRequest();
     void autoLogonRunsInConstructor();
     void redirectIsARefusal_data();
     void redirectIsARefusal();
@@ -319,25 +319,45 @@ void TestMainWindow::loginStoresForm()
     QCOMPARE(boxes.size(), 1);
 }
 
-void TestMainWindow::emptyAddressMessage_data()
+void TestMainWindow::refusedBeforeAnyRequest_data()
 {
     QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("certificateCheck");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("text");
-    QTest::addRow("chinese") << "0" << QStringLiteral("错误") << QStringLiteral("服务器地址不能为空");
-    QTest::addRow("english") << "1"
-                             << "Error"
-                             << "Server address can't be empty";
+    QTest::addRow("empty address, chinese")
+        << "0"
+        << ""
+        << "remember" << QStringLiteral("错误") << QStringLiteral("服务器地址不能为空");
+    QTest::addRow("empty address, english") << "1"
+                                            << ""
+                                            << "remember"
+                                            << "Error"
+                                            << "Server address can't be empty";
+    QTest::addRow("plain http under strict checking") << "1"
+                                                      << "http://127.0.0.1:9"
+                                                      << "strict"
+                                                      << "Error"
+                                                      << "The server address is not encrypted (http://); "
+                                                         "strict certificate checking does not allow a login "
+                                                         "to it.";
 }
 
-void TestMainWindow::emptyAddressMessage()
+void TestMainWindow::refusedBeforeAnyRequest()
 {
     QFETCH(QString, language);
+    QFETCH(QString, address);
+    QFETCH(QString, certificateCheck);
     QFETCH(QString, title);
     QFETCH(QString, text);
     writeSetting(QStringLiteral("language"), language);
+    writeSetting(QStringLiteral("serviceIP"), address);
+    writeSetting(QStringLiteral("certificateCheck"), certificateCheck);
     makeWindow();
     QTest::mouseClick(child<QPushButton>(QStringLiteral("loginButton")), Qt::LeftButton);
+    // Said at once: nothing was sent that could answer later.
+    QVERIFY(window->findChildren<QNetworkAccessManager *>().isEmpty());
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().title, title);
     QCOMPARE(boxes.first().text, text);

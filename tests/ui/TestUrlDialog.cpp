@@ -29,6 +29,8 @@ private slots:
     void opensInAddressField();
     void addressForAllAccounts_data();
     void addressForAllAccounts();
+    void plainHttpWarning_data();
+    void plainHttpWarning();
 
 private:
     QScopedPointer<TestHome> home;
@@ -233,6 +235,45 @@ void TestUrlDialog::opensInAddressField()
             QTest::keyClick(dialog.windowHandle(), Qt::Key(key));
         QVERIFY(!dialog.isVisible());
     }
+}
+
+void TestUrlDialog::plainHttpWarning_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typed"); // appended to what is stored
+    QTest::addColumn<bool>("warned");
+    QTest::addRow("https") << "https://portal:8443"
+                           << "" << false;
+    QTest::addRow("no scheme is https") << "10.0.0.5"
+                                        << "" << false;
+    QTest::addRow("stored http") << "http://10.0.0.5:8080"
+                                 << "" << true;
+    QTest::addRow("typed http") << ""
+                                << "http://10.0.0.5" << true;
+    QTest::addRow("http typed away") << "http://10.0.0.5"
+                                     << "\b\b\b\b\b\b\b\b\b\b\b\b\b\b\b10.0.0.5" << false;
+}
+
+void TestUrlDialog::plainHttpWarning()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, warned);
+    writeSetting(QStringLiteral("serviceIP"), stored);
+    UrlDialog dialog;
+    dialog.show();
+    auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("lineEdit"));
+    edit->end(false);
+    for (const QChar c : typed) {
+        if (c == QLatin1Char('\b'))
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(edit, QString(c));
+    }
+    auto *warning = dialog.findChild<QLabel *>(QStringLiteral("httpWarning"));
+    QVERIFY(warning);
+    QCOMPARE(warning->isVisible(), warned);
+    QCOMPARE(warning->text(), QStringLiteral("未加密：密码以明文发送"));
 }
 
 QTEST_MAIN(TestUrlDialog)
