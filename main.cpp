@@ -43,6 +43,8 @@ int main(int argc, char *argv[])
 
     setHighDpiScaling();
     QApplication app(argc, argv);
+    // The Wayland app id, by which a dock finds the desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELMO_DESKTOP_ID));
     const QLocale locale;
     applyLanguageDefault(locale);
     installLogWriter();

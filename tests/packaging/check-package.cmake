@@ -1,5 +1,6 @@
 # Builds the Debian package from the build tree and checks what it holds.
 # -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder> -DQT_MAJOR=<5 or 6>
+# -DDESKTOP_ID=<the launcher's reverse-DNS name on the desktop>
 
 function(require text pattern what)
     if(NOT text MATCHES "${pattern}")
@@ -22,7 +23,8 @@ endif()
 
 execute_process(COMMAND dpkg-deb -c ${debs} OUTPUT_VARIABLE contents COMMAND_ERROR_IS_FATAL ANY)
 require("${contents}" "-rwxr-xr-x [^\n]* \\./usr/bin/VelmoClient\n" "program")
-require("${contents}" " \\./usr/share/applications/velmoclient\\.desktop\n" "desktop entry")
+string(REPLACE "." "\\." id_pattern "${DESKTOP_ID}")
+require("${contents}" " \\./usr/share/applications/${id_pattern}\\.desktop\n" "desktop entry")
 require("${contents}" " \\./usr/share/icons/hicolor/128x128/apps/velmoclient\\.png\n" "icon")
 require("${contents}" "-rwxr-xr-x [^\n]* \\./usr/lib/[^\n]*velmoclient/xfreerdp\n" "client wrapper")
 require("${contents}" " \\./usr/lib/[^\n]*velmoclient/Version\\.ini\n" "Version.ini")
@@ -30,7 +32,7 @@ require("${contents}" " \\./usr/lib/[^\n]*velmoclient/libvelmo_portalview\\.so\n
 require("${contents}" " \\./usr/share/doc/velmoclient/copyright\n" "copyright file")
 require("${contents}" " \\./usr/share/doc/velmoclient/changelog\\.gz\n" "changelog")
 require("${contents}" " \\./usr/share/man/man1/VelmoClient\\.1\\.gz\n" "manual page")
-require("${contents}" " \\./usr/share/metainfo/[^/\n]+\\.metainfo\\.xml\n" "AppStream metadata")
+require("${contents}" " \\./usr/share/metainfo/${id_pattern}\\.metainfo\\.xml\n" "AppStream metadata")
 if(contents MATCHES "/usr/local|/tmp/|/build")
     message(FATAL_ERROR "package holds a build path:\n${contents}")
 endif()
@@ -53,10 +55,21 @@ endforeach()
 
 # The entry starts the launcher in the directory that holds the client.
 execute_process(COMMAND dpkg-deb -x ${debs} ${WORK_DIR}/root COMMAND_ERROR_IS_FATAL ANY)
-set(entry ${WORK_DIR}/root/usr/share/applications/velmoclient.desktop)
+set(entry ${WORK_DIR}/root/usr/share/applications/${DESKTOP_ID}.desktop)
 file(READ ${entry} desktop)
 require("${desktop}" "\nExec=/usr/bin/VelmoClient\n" "Exec= line")
 require("${desktop}" "\nIcon=velmoclient\n" "Icon= line")
+# Docks match a window to its entry by X11 class (the program's name) or by
+# Wayland app id (the entry's name, which the program sets; Qt keeps it in
+# UTF-16).
+require("${desktop}" "\nStartupWMClass=VelmoClient\n" "StartupWMClass= line")
+file(STRINGS ${WORK_DIR}/root/usr/bin/VelmoClient app_ids ENCODING UTF-16LE REGEX "^${id_pattern}$")
+if(NOT app_ids)
+    message(FATAL_ERROR "the program does not name ${DESKTOP_ID} as its desktop file name")
+endif()
+file(READ ${WORK_DIR}/root/usr/share/metainfo/${DESKTOP_ID}.metainfo.xml appstream)
+require("${appstream}" "<id>${id_pattern}</id>" "AppStream id")
+require("${appstream}" "<launchable type=\"desktop-id\">${id_pattern}\\.desktop</launchable>" "AppStream launchable")
 string(REGEX MATCH "\nPath=([^\n]*)\n" _ "${desktop}")
 set(run_dir ${CMAKE_MATCH_1})
 if(NOT EXISTS ${WORK_DIR}/root${run_dir}/xfreerdp OR NOT EXISTS ${WORK_DIR}/root${run_dir}/Version.ini)
