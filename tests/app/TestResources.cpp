@@ -384,8 +384,8 @@ void TestResources::picturesAreRegenerated()
             QCOMPARE(drawn.text(QStringLiteral("Software")), drawnBy);
             QCOMPARE(committed.text(QStringLiteral("Software")), committedBy);
         } else if (name.endsWith(QLatin1String(".svg"))) {
-            QVERIFY(bytes.contains("<desc>" + drawnBy.toLatin1() + "</desc>"));
-            QVERIFY(committedBytes.contains("<desc>" + committedBy.toLatin1() + "</desc>"));
+            QVERIFY(bytes.contains(QByteArray("<desc>" + drawnBy.toLatin1() + "</desc>")));
+            QVERIFY(committedBytes.contains(QByteArray("<desc>" + committedBy.toLatin1() + "</desc>")));
         }
         // Pixels rather than bytes: another zlib may pack the same picture
         // differently.
