@@ -1,4 +1,5 @@
 #include "CertificateStore.h"
+#include "CommandLine.h"
 #include "HighDpi.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
@@ -8,10 +9,43 @@
 #include <QApplication>
 #include <QLocale>
 
+#include <cstdio>
+
+namespace {
+
+void print(FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    // Before the application object: answering --help needs no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = parseCommandLine(arguments);
+    switch (commandLine.action) {
+    case CommandLine::Action::PrintHelp:
+        print(stdout, commandLineUsage());
+        return 0;
+    case CommandLine::Action::PrintVersion:
+        print(stdout, commandLineVersion());
+        return 0;
+    case CommandLine::Action::UsageError:
+        print(stderr,
+            QStringLiteral("VelmoClient: ") + commandLine.error + QLatin1Char('\n') + commandLineUsage());
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
+
     setHighDpiScaling();
     QApplication app(argc, argv);
+    // The Wayland app id, by which a dock finds the desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELMO_DESKTOP_ID));
     const QLocale locale;
     applyLanguageDefault(locale);
     installLogWriter();

@@ -47,7 +47,7 @@ shows_picture() {
 }
 
 echo "== login window from the desktop entry"
-entry=/usr/share/applications/velmoclient.desktop
+entry=/usr/share/applications/org.example.velmoclient.desktop
 exec_line="$(sed -n 's/^Exec=//p' "$entry")"
 path_line="$(sed -n 's/^Path=//p' "$entry")"
 echo "Exec=$exec_line Path=$path_line"

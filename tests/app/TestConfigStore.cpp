@@ -59,6 +59,8 @@ private slots:
     void levels();
     void systemFile_data();
     void systemFile();
+    void exampleSystemFile_data();
+    void exampleSystemFile();
     void systemFileLocation_data();
     void systemFileLocation();
     void systemGroup();
@@ -550,6 +552,47 @@ void TestConfigStore::systemFile()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), system);
     }
+}
+
+void TestConfigStore::exampleSystemFile_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("userOnly");
+    for (const SettingKey *key : Setting::all)
+        QTest::addRow("%s", key->name) << key->key() << key->userOnly;
+}
+
+void TestConfigStore::exampleSystemFile()
+{
+    // The shipped example names every key an administrator may set, each
+    // commented out; with the comment marks taken away it is a file the
+    // launcher reads as meant.
+    QFETCH(QString, key);
+    QFETCH(bool, userOnly);
+    QFile example(QStringLiteral(EXAMPLE_SYSTEM_FILE));
+    QVERIFY(example.open(QIODevice::ReadOnly | QIODevice::Text));
+    QByteArray uncommented;
+    QByteArray group;
+    QByteArrayList generalKeys;
+    QByteArrayList mandatoryKeys;
+    for (const QByteArray &line : example.readAll().split('\n')) {
+        if (line.startsWith('['))
+            group = line;
+        const bool setting = line.startsWith(';') && line.contains('=') && !line.contains(' ');
+        if (setting && group == "[General]")
+            generalKeys << line.mid(1, line.indexOf('=') - 1);
+        if (setting && group == "[Mandatory]")
+            mandatoryKeys << line.mid(1, line.indexOf('=') - 1);
+        uncommented += (setting ? line.mid(1) : line) + '\n';
+    }
+    QCOMPARE(generalKeys.contains(key.toLatin1()), !userOnly);
+    QVERIFY(!mandatoryKeys.contains(key.toLatin1()) || !userOnly);
+
+    QVERIFY(home->writeSystemConfig(uncommented));
+    QCOMPARE(isSettingMandatory(key), mandatoryKeys.contains(key.toLatin1()));
+    QCOMPARE(
+        readSetting(QStringLiteral("serviceIP"), QString()), QStringLiteral("https://portal.example.com"));
+    QCOMPARE(readSetting(QStringLiteral("certificateCheck"), QString()), QStringLiteral("strict"));
 }
 
 void TestConfigStore::systemFileLocation_data()

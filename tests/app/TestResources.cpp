@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QResource>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtEndian>
@@ -77,6 +78,25 @@ quint16 le16(const QByteArray &bytes, int offset)
     return qFromLittleEndian<quint16>(bytes.constData() + offset);
 }
 
+// The icon theme's sizes, one committed PNG each.
+const int themeIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
+// A PNG as it is, an SVG as Qt SVG draws it in a square of the given side.
+QImage picture(const QByteArray &bytes, int svgSide = 128)
+{
+    if (!bytes.trimmed().startsWith("<?xml"))
+        return QImage::fromData(bytes);
+    QSvgRenderer renderer(bytes);
+    if (!renderer.isValid())
+        return QImage();
+    QImage image(svgSide, svgSide, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    painter.end();
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
 } // namespace
 
 class TestResources : public QObject
@@ -92,6 +112,8 @@ private slots:
     void transparency_data();
     void transparency();
     void icon();
+    void themeIcons_data();
+    void themeIcons();
     void picturesAreRegenerated();
     void pictureRule_data();
     void pictureRule();
@@ -289,6 +311,39 @@ void TestResources::icon()
     QCOMPARE(qAlpha(image.pixel(width / 2, 1)), 255);
 }
 
+void TestResources::themeIcons_data()
+{
+    QTest::addColumn<int>("size");
+    for (const int size : themeIconSizes)
+        QTest::addRow("%d px", size) << size;
+}
+
+void TestResources::themeIcons()
+{
+    // Each size is the scalable icon's art, not a stretched or cropped copy:
+    // a rounded tile, clear at the corners and above and below (the art is
+    // wider than high), opaque in the middle.
+    QFETCH(int, size);
+    const QString path = QStringLiteral(RESOURCE_SOURCE_DIR "/velmoclient-%1.png").arg(size);
+    const QByteArray bytes = readAll(path);
+    QVERIFY2(bytes.startsWith(QByteArray("\x89PNG\r\n\x1a\n", 8)), qPrintable(path));
+    QCOMPARE(int(quint8(bytes.at(25))), 6);
+    const QImage image = QImage::fromData(bytes).convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(image.size(), QSize(size, size));
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(image.pixel(size - 1, size - 1)), 0);
+    // At 16 px the tile reaches into the first row.
+    if (size > 16)
+        QCOMPARE(qAlpha(image.pixel(size / 2, 0)), 0);
+    QCOMPARE(qAlpha(image.pixel(size / 2, size / 2)), 255);
+    // Compared with the scalable icon drawn large and reduced, as a small
+    // icon's sharp edges come out.
+    const QImage scalable = picture(readAll(QStringLiteral(RESOURCE_SOURCE_DIR "/velmoclient.svg")), 256)
+                                .scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QString why;
+    QVERIFY2(sameDrawing(image, scalable, &why), qPrintable(why));
+}
+
 void TestResources::picturesAreRegenerated()
 {
     // The committed pictures come from the generator: two runs on one machine
@@ -307,9 +362,12 @@ void TestResources::picturesAreRegenerated()
         QCOMPARE(generator.exitStatus(), QProcess::NormalExit);
         QVERIFY2(generator.exitCode() == 0, generator.readAllStandardError().constData());
     }
-    const QStringList names {QStringLiteral("background-oem.png"), QStringLiteral("head.png"),
+    QStringList names {QStringLiteral("background-oem.png"), QStringLiteral("head.png"),
         QStringLiteral("setting-icon.png"), QStringLiteral("velmoclient.ico"),
-        QStringLiteral("velmoclient.png")};
+        QStringLiteral("velmoclient.svg")};
+    for (const int size : themeIconSizes)
+        names << QStringLiteral("velmoclient-%1.png").arg(size);
+    names.sort();
     QCOMPARE(QDir(first.path()).entryList(QDir::Files, QDir::Name), names);
 
     const QString drawnBy = QStringLiteral("make-pictures, Qt ") + QLatin1String(qVersion());
@@ -324,12 +382,16 @@ void TestResources::picturesAreRegenerated()
         const QByteArray bytes = readAll(QDir(first.path()).filePath(name));
         QVERIFY2(!bytes.isEmpty(), qPrintable(name));
         QVERIFY2(bytes == readAll(QDir(second.path()).filePath(name)), qPrintable(name));
-        const QImage drawn = QImage::fromData(bytes);
-        const QImage committed(QStringLiteral(RESOURCE_SOURCE_DIR "/") + name);
+        const QByteArray committedBytes = readAll(QStringLiteral(RESOURCE_SOURCE_DIR "/") + name);
+        const QImage drawn = picture(bytes);
+        const QImage committed = picture(committedBytes);
         // One run drew them all.
         if (name.endsWith(QLatin1String(".png"))) {
             QCOMPARE(drawn.text(QStringLiteral("Software")), drawnBy);
             QCOMPARE(committed.text(QStringLiteral("Software")), committedBy);
+        } else if (name.endsWith(QLatin1String(".svg"))) {
+            QVERIFY(bytes.contains(QByteArray("<desc>" + drawnBy.toLatin1() + "</desc>")));
+            QVERIFY(committedBytes.contains(QByteArray("<desc>" + committedBy.toLatin1() + "</desc>")));
         }
         // Pixels rather than bytes: another zlib may pack the same picture
         // differently.

@@ -1,5 +1,6 @@
 #include "ConfigStore.h"
 #include "Startup.h"
+#include "Version.h"
 #include "support/PortalServer.h"
 #include "support/TestFiles.h"
 #include "support/TestHome.h"
@@ -31,6 +32,9 @@ private slots:
     void applicationStartMessagesStayOutOfLog();
     void runByHand_data();
     void runByHand();
+    void commandLine_data();
+    void commandLine();
+    void qtOptionsStillStart();
 
 private:
     QProcessEnvironment launcherEnvironment(const TestHome &home, const QString &locale) const;
@@ -365,6 +369,73 @@ void TestStartup::runByHand()
         QVERIFY(QFile::exists(dayFile(30)));
         QVERIFY(QFile::exists(folder + QStringLiteral("notes.txt")));
     }
+}
+
+void TestStartup::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out"); // a pattern for the standard output
+    QTest::addColumn<QString>("err"); // and for the standard error output
+
+    const QString usage = QStringLiteral("^Usage: VelmoClient .*--version[^\n]*\n");
+    const QString version = QStringLiteral("^VelmoClient %1\\.%2\\.%3\n$")
+                                .arg(VELMO_VERSION_MAJOR)
+                                .arg(VELMO_VERSION_MINOR)
+                                .arg(VELMO_VERSION_PATCH);
+    QTest::addRow("help") << QStringList {QStringLiteral("--help")} << 0 << usage << "^$";
+    QTest::addRow("version") << QStringList {QStringLiteral("--version")} << 0 << version << "^$";
+    QTest::addRow("version after session options")
+        << QStringList {QStringLiteral("-session"), QStringLiteral("1a2b"), QStringLiteral("--version")} << 0
+        << version << "^$";
+    QTest::addRow("unknown option")
+        << QStringList {QStringLiteral("--velmo-no-such-option")} << 2 << "^$"
+        << QStringLiteral("^VelmoClient: unknown option '--velmo-no-such-option'\nUsage: VelmoClient ");
+}
+
+void TestStartup::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    TestHome home;
+    QVERIFY(home.isValid());
+    // No display of any kind: these answers come before Qt looks for one.
+    QProcessEnvironment env = launcherEnvironment(home, QStringLiteral("en_US.UTF-8"));
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    QProcess launcher;
+    launcher.setProcessEnvironment(env);
+    launcher.setWorkingDirectory(home.root());
+    launcher.start(QStringLiteral(VELMO_CLIENT_PATH), arguments);
+    QVERIFY(launcher.waitForFinished(20000));
+    const QString stdOut = QString::fromLocal8Bit(launcher.readAllStandardOutput());
+    const QString stdErr = QString::fromLocal8Bit(launcher.readAllStandardError());
+    QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(launcher.exitCode() == exitCode,
+        qPrintable(QStringLiteral("exit %1\n").arg(launcher.exitCode()) + stdErr));
+    const QRegularExpression::PatternOption dotAll = QRegularExpression::DotMatchesEverythingOption;
+    QVERIFY2(QRegularExpression(out, dotAll).match(stdOut).hasMatch(), qPrintable(stdOut));
+    QVERIFY2(QRegularExpression(err, dotAll).match(stdErr).hasMatch(), qPrintable(stdErr));
+    // Answered without a trace in the user's folder.
+    QVERIFY(!QFileInfo::exists(home.configHome() + QStringLiteral("/VelmoClient")));
+}
+
+void TestStartup::qtOptionsStillStart()
+{
+    // What a session manager passes when it restores the session.
+    TestHome home;
+    QVERIFY(home.isValid());
+    QProcess launcher;
+    startWithAutomaticLogon(launcher, home, QStringLiteral("en_US.UTF-8"),
+        {QStringLiteral("-session"), QStringLiteral("10b2c3d4e5_123"), QStringLiteral("-name"),
+            QStringLiteral("VelmoClient"), QStringLiteral("-reverse")});
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(launcher.state(), QProcess::Running);
+    launcher.kill();
+    launcher.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -1,14 +1,16 @@
 // Draws the pictures compiled into the launcher and writes them into one
 // directory: the login background, the user head, the settings icon and the
-// application icon (and its 128 x 128 copy for desktop menus). Everything is computed from fixed numbers (no
-// clock, no seedless randomness), so two runs write identical bytes and the committed files can be checked
-// against a fresh run.
+// application icon, with its copies for the desktop's icon theme: a scalable
+// SVG and a PNG for each size menus and docks ask for. Everything is computed
+// from fixed numbers (no clock, no seedless randomness), so two runs write
+// identical bytes and the committed files can be checked against a fresh run.
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QFont>
 #include <QImage>
 #include <QImageWriter>
 #include <QLinearGradient>
@@ -16,10 +18,12 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 #include <QTextStream>
 
 #include <cmath>
 #include <functional>
+#include <vector>
 
 #include <zlib.h>
 
@@ -315,18 +319,33 @@ QImage drawAppIcon()
     return small.convertToFormat(QImage::Format_ARGB32);
 }
 
-// The same art for desktop menus: 128 x 128, centred, for the icon theme.
-QImage drawDesktopIcon()
+// The same art in a square of the given side, centred, for the icon theme.
+void paintDesktopIcon(QPainter &painter, int size)
 {
-    const int size = 128;
     const qreal scale = size / 35.0;
-    QImage image = blankImage(size, size);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(0, (size - 33 * scale) / 2);
     painter.scale(scale, scale);
     paintAppIcon(painter);
+}
+
+// The icon theme's sizes, in pixels.
+const int desktopIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
+QImage drawDesktopIcon(int size)
+{
+    // Small sizes are drawn four times larger and scaled down, as the
+    // window's icon is; from 64 up the art is drawn at its size.
+    const int factor = size < 64 ? 4 : 1;
+    QImage image = blankImage(size * factor, size * factor);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintDesktopIcon(painter, size * factor);
     painter.end();
+    if (factor > 1) {
+        image = image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+    }
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
@@ -421,6 +440,29 @@ QByteArray encodeIco(const QImage &image)
     return ico;
 }
 
+// The scalable icon: the same painting, recorded as SVG in a 128 x 128 frame.
+QByteArray encodeSvgIcon()
+{
+    QByteArray svg;
+    QBuffer buffer(&svg);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(QSize(128, 128));
+    generator.setViewBox(QRect(0, 0, 128, 128));
+    generator.setTitle(QStringLiteral("VelmoClient"));
+    generator.setDescription(drawnBy());
+    QPainter painter(&generator);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The icon holds no text, but the generator writes the painter's font into
+    // every group, and without an application object that font has no size.
+    QFont font;
+    font.setPixelSize(12);
+    painter.setFont(font);
+    paintDesktopIcon(painter, 128);
+    painter.end();
+    return svg;
+}
+
 QByteArray encodePng(QImage image)
 {
     image.setText(QLatin1String(softwareKey), drawnBy());
@@ -461,18 +503,20 @@ int main(int argc, char *argv[])
 
     struct Output
     {
-        const char *name;
+        QString name;
         QByteArray bytes;
     };
-    const Output outputs[] = {
-        {"background-oem.png", encodePng(drawBackground())},
-        {"head.png", encodeGreyAlphaPng(drawHead())},
-        {"setting-icon.png", encodePng(drawSettingIcon())},
-        {"velmoclient.ico", encodeIco(drawAppIcon())},
-        {"velmoclient.png", encodePng(drawDesktopIcon())},
+    std::vector<Output> outputs = {
+        {QStringLiteral("background-oem.png"), encodePng(drawBackground())},
+        {QStringLiteral("head.png"), encodeGreyAlphaPng(drawHead())},
+        {QStringLiteral("setting-icon.png"), encodePng(drawSettingIcon())},
+        {QStringLiteral("velmoclient.ico"), encodeIco(drawAppIcon())},
+        {QStringLiteral("velmoclient.svg"), encodeSvgIcon()},
     };
+    for (const int size : desktopIconSizes)
+        outputs.push_back({QStringLiteral("velmoclient-%1.png").arg(size), encodePng(drawDesktopIcon(size))});
     for (const Output &output : outputs) {
-        const QString path = dir.filePath(QString::fromLatin1(output.name));
+        const QString path = dir.filePath(output.name);
         if (!writeFile(path, output.bytes, err))
             return 1;
         out << path << ": " << output.bytes.size() << " bytes\n";
