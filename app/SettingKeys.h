@@ -29,7 +29,10 @@ inline constexpr SettingKey autologin {"autologin", ""};
 inline constexpr SettingKey logDays {"logDays", "30"};
 // How server certificates are judged: remember, any or strict.
 inline constexpr SettingKey certificateCheck {"certificateCheck", "remember"};
+// FreeRDP's floating bar on full-screen desktops: 1 shows the way out, 0 keeps
+// a machine in full screen.
+inline constexpr SettingKey floatbar {"floatbar", "1"};
 
-inline constexpr const SettingKey *all[]
-    = {&serviceIP, &language, &user, &password, &recordpass, &autologin, &logDays, &certificateCheck};
+inline constexpr const SettingKey *all[] = {
+    &serviceIP, &language, &user, &password, &recordpass, &autologin, &logDays, &certificateCheck, &floatbar};
 } // namespace Setting

@@ -52,6 +52,8 @@ public:
     // The Accept-Language of the view's profile.
     virtual void setAcceptLanguage(const QString &languages) = 0;
     virtual void setCertificateCheck(CertificateCheck check) = 0;
+    // Whether desktops opened full screen get FreeRDP's floating bar.
+    virtual void setFloatingBar(bool shown) = 0;
 
 signals:
     void loadStarted();

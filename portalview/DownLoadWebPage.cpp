@@ -285,6 +285,8 @@ void DownLoadWebPage::launchFreeRdp()
     // In the file system's own encoding: a temporary folder under a Chinese user
     // name must still be readable.
     convertRdpFile(QFile::encodeName(path), arguments);
+    if (floatingBar)
+        arguments = withFloatingBar(arguments);
     // The client may echo it in its last words, a page script in its own.
     for (const QString &secret : secretsOf(arguments))
         emit secretInUse(secret);

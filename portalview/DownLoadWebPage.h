@@ -51,6 +51,9 @@ public:
     using CertificateCheck = PortalView::CertificateCheck;
     void setCertificateCheck(CertificateCheck check) { certificateCheck = std::move(check); }
 
+    // Whether desktops opened full screen get FreeRDP's floating bar (the default).
+    void setFloatingBar(bool shown) { floatingBar = shown; }
+
     // True for the portal's exit address.
     static bool isExitAddress(const QUrl &url);
 
@@ -93,6 +96,7 @@ private:
 
     QUrl portalAddress;
     QString rdpFilePath;
+    bool floatingBar = true;
     // The folders of this page's desktops that may still be in use.
     QStringList desktopFolders;
     // Console messages logged and dropped since the last main-frame navigation.

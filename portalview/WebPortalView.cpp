@@ -55,6 +55,11 @@ void WebPortalView::setAcceptLanguage(const QString &languages)
     page->profile()->setHttpAcceptLanguage(languages);
 }
 
+void WebPortalView::setFloatingBar(bool shown)
+{
+    page->setFloatingBar(shown);
+}
+
 void WebPortalView::setCertificateCheck(CertificateCheck check)
 {
     page->setCertificateCheck(std::move(check));

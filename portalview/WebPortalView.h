@@ -19,6 +19,7 @@ public:
     QUrl url() const override;
     void setAcceptLanguage(const QString &languages) override;
     void setCertificateCheck(CertificateCheck check) override;
+    void setFloatingBar(bool shown) override;
 
 protected:
     // A closed view is on its way out: its page opens no more desktops.

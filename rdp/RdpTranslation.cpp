@@ -132,6 +132,14 @@ QString usbOption(const QByteArray &text)
     return option;
 }
 
+QStringList withFloatingBar(QStringList options)
+{
+    const int fullScreen = options.indexOf(QStringLiteral("/f"));
+    if (fullScreen >= 0)
+        options.insert(fullScreen + 1, QStringLiteral("/floatbar:sticky:off,default:hidden,show:fullscreen"));
+    return options;
+}
+
 QStringList rdpOptions(const QByteArray &head)
 {
     const QByteArray text = searchText(head);

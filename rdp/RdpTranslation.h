@@ -18,6 +18,12 @@ QByteArray readRdpHead(const QByteArray &path);
 // Bytes beyond rdpHeadSize are ignored, as if head came from readRdpHead.
 QStringList rdpOptions(const QByteArray &head);
 
+// FreeRDP's floating bar, hidden until the pointer reaches the top edge, so
+// that a desktop opened full screen shows a way out: inserted right after
+// "/f" (the same text for FreeRDP 2 and 3). Options without "/f" stay as
+// they are.
+QStringList withFloatingBar(QStringList options);
+
 // The one "/usb:" option for a file's searchable text: 8-bit text without a
 // byte-order mark and without NUL bytes (plain ASCII text qualifies).
 QString usbOption(const QByteArray &text);

@@ -195,6 +195,7 @@ void MainWindow::initWebView()
         if (view == portalView)
             portalNotOpened();
     });
+    portalView->setFloatingBar(readFlag(Setting::floatbar));
     portalView->setAcceptLanguage(
         englishSelected() ? QStringLiteral("en-US,en,*") : QStringLiteral("zh-CN,zh,*"));
 

@@ -155,8 +155,10 @@ void TestPortal::signedInPortal_data()
     QTest::addColumn<QString>("language");
     QTest::addColumn<bool>("withScheme");
     QTest::addColumn<QString>("acceptLanguage");
-    QTest::addRow("english, address with scheme") << "1" << true << "en-US,en";
-    QTest::addRow("chinese, address without scheme") << "0" << false << "zh-CN,zh";
+    QTest::addColumn<QString>("floatbar"); // null: not set
+    QTest::addRow("english, address with scheme") << "1" << true << "en-US,en" << QString();
+    QTest::addRow("chinese, address without scheme, no floating bar") << "0" << false << "zh-CN,zh"
+                                                                      << "0";
 }
 
 void TestPortal::signedInPortal()
@@ -164,7 +166,10 @@ void TestPortal::signedInPortal()
     QFETCH(QString, language);
     QFETCH(bool, withScheme);
     QFETCH(QString, acceptLanguage);
+    QFETCH(QString, floatbar);
     writeSetting(QStringLiteral("language"), language);
+    if (!floatbar.isNull())
+        writeSetting(QStringLiteral("floatbar"), floatbar);
     QString address = server.address();
     if (!withScheme)
         address.remove(QStringLiteral("https://"));
@@ -228,6 +233,10 @@ void TestPortal::signedInPortal()
     QVERIFY(fake->calls().first().first().startsWith(home->tempDir() + QLatin1Char('/'))
         || !qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"));
     QCOMPARE(fake->calls().first().last(), QStringLiteral("/printer"));
+    // A way out of full screen, unless the machine must stay there.
+    const QStringList options = fake->calls().first();
+    QCOMPARE(options.contains(QStringLiteral("/floatbar:sticky:off,default:hidden,show:fullscreen")),
+        floatbar.isNull());
     QDir(fake->workDir() + QStringLiteral("/records")).removeRecursively();
     QDir().mkpath(fake->workDir() + QStringLiteral("/records"));
 }

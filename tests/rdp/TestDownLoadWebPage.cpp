@@ -245,6 +245,7 @@ void TestDownLoadWebPage::downloadStartsOneClient()
     QCOMPARE(QFileInfo(QFileInfo(expectedPath).path()).path(), privateDir);
     QCOMPARE(QFileInfo(expectedPath).fileName(), QStringLiteral("tmp.rdp"));
     const QStringList expected {expectedPath, QStringLiteral("/multimon"), QStringLiteral("/f"),
+        QStringLiteral("/floatbar:sticky:off,default:hidden,show:fullscreen"),
         QStringLiteral("/sound:latency:200"), QStringLiteral("-window-drag"),
         QStringLiteral("-offscreen-cache"), QStringLiteral("-glyph-cache"), QStringLiteral("-bitmap-cache"),
         QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};
@@ -399,9 +400,11 @@ void TestDownLoadWebPage::freeRdp3ClientGetsItsDialect()
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
     const QStringList expected {page->downloadedFilePath(), QStringLiteral("/p:"),
-        QStringLiteral("/multimon"), QStringLiteral("/f"), QStringLiteral("/sound:latency:200"),
-        QStringLiteral("-window-drag"), QStringLiteral("/cache:bitmap:off,glyph:off,offscreen:off"),
-        QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};
+        QStringLiteral("/multimon"), QStringLiteral("/f"),
+        QStringLiteral("/floatbar:sticky:off,default:hidden,show:fullscreen"),
+        QStringLiteral("/sound:latency:200"), QStringLiteral("-window-drag"),
+        QStringLiteral("/cache:bitmap:off,glyph:off,offscreen:off"), QStringLiteral("/rfx"),
+        QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};
     QCOMPARE(fake->calls().first(), expected);
     QCOMPARE(page->findChildren<QProcess *>().size(), 1);
 }
@@ -412,12 +415,14 @@ void TestDownLoadWebPage::fileBeforeTheVersionAnswer_data()
     QTest::addColumn<QStringList>("options"); // after the file path
     QTest::addRow("late FreeRDP 3 answer")
         << true
-        << QStringList {"/p:", "/multimon", "/f", "/sound:latency:200", "-window-drag",
-               "/cache:bitmap:off,glyph:off,offscreen:off", "/rfx", "/cert:ignore", "/printer"};
+        << QStringList {"/p:", "/multimon", "/f", "/floatbar:sticky:off,default:hidden,show:fullscreen",
+               "/sound:latency:200", "-window-drag", "/cache:bitmap:off,glyph:off,offscreen:off", "/rfx",
+               "/cert:ignore", "/printer"};
     QTest::addRow("no answer: FreeRDP 2 after the limit")
         << false
-        << QStringList {"/multimon", "/f", "/sound:latency:200", "-window-drag", "-offscreen-cache",
-               "-glyph-cache", "-bitmap-cache", "/rfx", "/cert:ignore", "/printer"};
+        << QStringList {"/multimon", "/f", "/floatbar:sticky:off,default:hidden,show:fullscreen",
+               "/sound:latency:200", "-window-drag", "-offscreen-cache", "-glyph-cache", "-bitmap-cache",
+               "/rfx", "/cert:ignore", "/printer"};
 }
 
 void TestDownLoadWebPage::fileBeforeTheVersionAnswer()
@@ -648,6 +653,7 @@ void TestDownLoadWebPage::optionLinesRemoved()
     QCOMPARE(saved.readAll(), first);
     QCOMPARE(modeOf(saved.fileName()), 0600);
     const QStringList expected {saved.fileName(), QStringLiteral("/multimon"), QStringLiteral("/f"),
+        QStringLiteral("/floatbar:sticky:off,default:hidden,show:fullscreen"),
         QStringLiteral("/sound:latency:200"), QStringLiteral("-window-drag"),
         QStringLiteral("-offscreen-cache"), QStringLiteral("-glyph-cache"), QStringLiteral("-bitmap-cache"),
         QStringLiteral("/rfx"), QStringLiteral("/cert:ignore"), QStringLiteral("/printer")};

@@ -57,6 +57,10 @@ void TestFreeRdpDialect::adaptRows()
         << list("/multimedia:decoder:ffmpeg");
     QTest::addRow("6 monitors") << list("/multimon") << list("/multimon") << list("/multimon");
     QTest::addRow("7 full screen") << list("/f") << list("/f") << list("/f");
+    QTest::addRow("7 floating bar, one text for both")
+        << list("/f|/floatbar:sticky:off,default:hidden,show:fullscreen")
+        << list("/f|/floatbar:sticky:off,default:hidden,show:fullscreen")
+        << list("/f|/floatbar:sticky:off,default:hidden,show:fullscreen");
     QTest::addRow("8 audio mode") << list("/audio-mode:1") << list("/audio-mode:1") << list("/audio-mode:1");
     QTest::addRow("8 sound latency") << list("/sound:latency:200") << list("/sound:latency:200")
                                      << list("/sound:latency:200");

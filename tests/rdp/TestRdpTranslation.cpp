@@ -30,6 +30,8 @@ class TestRdpTranslation : public QObject
 private slots:
     void options_data();
     void options();
+    void floatingBar_data();
+    void floatingBar();
     void usb_data();
     void usb();
     void files_data();
@@ -134,6 +136,26 @@ void TestRdpTranslation::options()
     QFETCH(QByteArray, text);
     QFETCH(QStringList, expected);
     QCOMPARE(rdpOptions(text), expected);
+}
+
+void TestRdpTranslation::floatingBar_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("expected");
+    const QString bar = QStringLiteral("/floatbar:sticky:off,default:hidden,show:fullscreen");
+    QTest::addRow("right after /f") << QStringList {"/multimon", "/f", "/rfx"}
+                                    << QStringList {"/multimon", "/f", bar, "/rfx"};
+    QTest::addRow("/f last") << QStringList {"/f"} << QStringList {"/f", bar};
+    QTest::addRow("no full screen, no bar")
+        << QStringList {"/multimon", "/rfx"} << QStringList {"/multimon", "/rfx"};
+    QTest::addRow("an option that merely starts with /f") << QStringList {"/fonts"} << QStringList {"/fonts"};
+}
+
+void TestRdpTranslation::floatingBar()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, expected);
+    QCOMPARE(withFloatingBar(options), expected);
 }
 
 void TestRdpTranslation::usb_data()
