@@ -61,7 +61,9 @@ public:
         writeSetting(QStringLiteral("serviceIP"), address);
         window.reset(new MainWindow);
         window->show();
-        return QTest::qWaitForWindowExposed(window.data());
+        // A loaded machine, or a window manager framing the window first, can
+        // take longer than Qt's default of five seconds.
+        return QTest::qWaitForWindowExposed(window.data(), 20000);
     }
 
     // Opens a window and presses Login with the name and password set in the
