@@ -87,7 +87,14 @@ QString FreeRdpClient::exitReport(
         : QStringLiteral("FreeRDP client ended with exit code %1 after %2 s").arg(exitCode).arg(ran);
     if (status == QProcess::NormalExit && exitCode == 0)
         return report;
+    const QString last = lastWordsOf(tail);
+    if (!last.isEmpty())
+        report += QStringLiteral(": ") + last;
+    return report;
+}
 
+QString FreeRdpClient::lastWordsOf(const QByteArray &tail)
+{
     QList<QByteArray> lines = tail.split('\n');
     // A full tail most likely starts inside a line.
     if (tail.size() >= tailCapacity && lines.size() > 1)
@@ -98,15 +105,14 @@ QString FreeRdpClient::exitReport(
         if (!line.isEmpty())
             last.prepend(maskLine(line));
     }
-    if (!last.isEmpty())
-        report += QStringLiteral(": ") + last.join(QStringLiteral(" | "));
-    return report;
+    return last.join(QStringLiteral(" | "));
 }
 
 void FreeRdpClient::reportExit(int exitCode, QProcess::ExitStatus status)
 {
     readOutput();
     const QString report = exitReport(exitCode, status, m_clock.elapsed(), m_tail);
+    m_lastWords = lastWordsOf(m_tail);
     m_tail.clear();
     if (status == QProcess::NormalExit && exitCode == 0)
         qDebug().noquote() << report;

@@ -31,14 +31,21 @@ public:
     // The last bytes the client wrote, at most tailCapacity.
     QByteArray outputTail() const { return m_tail; }
 
+    // Its last lines of output, masked, once it has ended by itself.
+    QString lastWords() const { return m_lastWords; }
+
     // The log text for a client that ended by itself, from what it left behind.
     static QString exitReport(
         int exitCode, QProcess::ExitStatus status, qint64 runMilliseconds, const QByteArray &tail);
+
+    // The last lines of tail, masked and joined by " | ".
+    static QString lastWordsOf(const QByteArray &tail);
 
 private:
     void readOutput();
     void reportExit(int exitCode, QProcess::ExitStatus status);
 
     QByteArray m_tail;
+    QString m_lastWords;
     QElapsedTimer m_clock;
 };

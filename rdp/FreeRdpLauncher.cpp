@@ -55,7 +55,7 @@ QStringList FreeRdpLauncher::clientArguments(
 #endif
 }
 
-QProcess *FreeRdpLauncher::start(const QStringList &translated, QObject *parent, FreeRdpDialect dialect)
+FreeRdpClient *FreeRdpLauncher::start(const QStringList &translated, QObject *parent, FreeRdpDialect dialect)
 {
     QString refused;
     const QStringList arguments = clientArguments(translated, dialect, &refused);

@@ -5,7 +5,7 @@
 #include <QStringList>
 
 class QObject;
-class QProcess;
+class FreeRdpClient;
 
 // Starting the FreeRDP client on a connection file.
 class FreeRdpLauncher
@@ -27,6 +27,6 @@ public:
     // cannot read it from there and gets it as arguments.
     // Returns null, after one warning naming the field, when the options cannot
     // be given to this client; a failed start is logged as a warning.
-    static QProcess *start(
+    static FreeRdpClient *start(
         const QStringList &translated, QObject *parent, FreeRdpDialect dialect = FreeRdpDialect::Unknown);
 };

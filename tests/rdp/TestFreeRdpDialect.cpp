@@ -1,9 +1,11 @@
+#include "ClientEnd.h"
 #include "FreeRdpDialect.h"
 #include "support/TestFiles.h"
 
 #include <QtTest>
 
 Q_DECLARE_METATYPE(FreeRdpDialect)
+Q_DECLARE_METATYPE(ClientEndReason)
 
 class TestFreeRdpDialect : public QObject
 {
@@ -24,6 +26,8 @@ private slots:
     void programName();
     void versionOutput_data();
     void versionOutput();
+    void endReason_data();
+    void endReason();
 
 private:
     static void adaptRows();
@@ -263,6 +267,90 @@ void TestFreeRdpDialect::versionOutput()
     QFETCH(QByteArray, output);
     QFETCH(FreeRdpDialect, dialect);
     QCOMPARE(dialectFromVersionOutput(output), dialect);
+}
+
+void TestFreeRdpDialect::endReason_data()
+{
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<bool>("crashed");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("lastWords");
+    QTest::addColumn<ClientEndReason>("reason");
+    QTest::addColumn<bool>("reconnect");
+    QTest::addColumn<QString>("lastLine");
+
+    const QString refused = QStringLiteral(
+        "[05:47:29:418] [6792:00001a89] [ERROR][com.freerdp.core] - [transport_default_write]: "
+        "ERRCONNECT_CONNECT_TRANSPORT_FAILED [0x0002000D] | [05:47:29:418] [6792:00001a89] "
+        "[ERROR][com.freerdp.core] - [freerdp_connect]: freerdp_post_connect failed");
+    const QString dropped3 = QStringLiteral(
+        "[05:46:45:774] [6271:00001881] [ERROR][com.freerdp.core] - [transport_read_layer]: "
+        "ERRCONNECT_CONNECT_TRANSPORT_FAILED [0x0002000D] | [05:46:45:775] [6271:00001881] "
+        "[INFO][com.freerdp.client.common] - [client_auto_reconnect_ex]: Network disconnect!");
+    const QString dropped2 = QStringLiteral(
+        "[05:47:19:870] [6634:6636] [INFO][com.freerdp.client.common] - Network disconnect!");
+    using R = ClientEndReason;
+    // The user's own ends.
+    QTest::addRow("clean end") << true << false << 0 << QString() << R::ChosenByUser << false << QString();
+    QTest::addRow("logoff") << true << false << 2 << QString() << R::ChosenByUser << false << QString();
+    QTest::addRow("disconnect by user") << true << false << 11 << "x" << R::ChosenByUser << false << "x";
+    QTest::addRow("2.11 user disconnect")
+        << true << false << 12 << QString() << R::ChosenByUser << false << QString();
+    // What a new try may mend.
+    QTest::addRow("nothing listens (FreeRDP 3)") << true << false << 147 << refused << R::Unreachable << true
+                                                 << "[freerdp_connect]: freerdp_post_connect failed";
+    QTest::addRow("DNS name not found")
+        << true << false << 140 << QString() << R::Unreachable << true << QString();
+    QTest::addRow("TLS failed") << true << false << 143 << QString() << R::Unreachable << true << QString();
+    QTest::addRow("dropped mid-session (FreeRDP 3)")
+        << true << false << 147 << dropped3 << R::ConnectionBroke << true
+        << "[client_auto_reconnect_ex]: Network disconnect!";
+    QTest::addRow("dropped mid-session (FreeRDP 2)")
+        << true << false << 131 << dropped2 << R::ConnectionBroke << true << "Network disconnect!";
+    QTest::addRow("disconnected by the server")
+        << true << false << 1 << QString() << R::ConnectionBroke << true << QString();
+    QTest::addRow("idle") << true << false << 3 << QString() << R::IdleEnd << true << QString();
+    QTest::addRow("taken over") << true << false << 5 << QString() << R::TakenOver << true << QString();
+    // What it cannot.
+    QTest::addRow("authentication failure")
+        << true << false << 132 << QString() << R::LogonRefused << false << QString();
+    QTest::addRow("wrong password") << true << false << 154 << QString() << R::LogonRefused << false
+                                    << QString();
+    QTest::addRow("logon failure, words of a drop")
+        << true << false << 134 << dropped2 << R::LogonRefused << false << "Network disconnect!";
+    QTest::addRow("locked out") << true << false << 135 << QString() << R::AccountBlocked << false
+                                << QString();
+    QTest::addRow("password expired")
+        << true << false << 148 << QString() << R::AccountBlocked << false << QString();
+    QTest::addRow("account disabled")
+        << true << false << 151 << QString() << R::AccountBlocked << false << QString();
+    QTest::addRow("starter found no client")
+        << true << false << 127 << QString() << R::NoClient << false << QString();
+    QTest::addRow("program missing") << false << false << 0 << QString() << R::NoClient << false << QString();
+    QTest::addRow("license error") << true << false << 20 << QString() << R::Other << false << QString();
+    QTest::addRow("unknown") << true << false << 255 << QString() << R::Other << false << QString();
+    QTest::addRow("killed by signal 0") << true << true << 0 << QString() << R::Other << false << QString();
+    QTest::addRow("line without prefix")
+        << true << false << 128 << "a | b | bad argument" << R::Other << false << "bad argument";
+}
+
+void TestFreeRdpDialect::endReason()
+{
+    QFETCH(bool, started);
+    QFETCH(bool, crashed);
+    QFETCH(int, status);
+    QFETCH(QString, lastWords);
+    QFETCH(ClientEndReason, reason);
+    QFETCH(bool, reconnect);
+    QFETCH(QString, lastLine);
+    ClientEnd end;
+    end.started = started;
+    end.crashed = crashed;
+    end.exitCode = status;
+    end.lastWords = lastWords;
+    QCOMPARE(clientEndReason(end), reason);
+    QCOMPARE(offersReconnect(reason), reconnect);
+    QCOMPARE(lastLineOf(lastWords), lastLine);
 }
 
 QTEST_GUILESS_MAIN(TestFreeRdpDialect)
