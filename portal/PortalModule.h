@@ -18,7 +18,7 @@ public:
 
 // Changes with every change of the classes above and of PortalView; a module
 // built for another version returns no interface.
-constexpr int portalModuleVersion = 6;
+constexpr int portalModuleVersion = 7;
 
 // extern "C" PortalModule *velmoCreatePortalModule(int version): a new
 // interface owned by the caller, or null when version is not the module's.

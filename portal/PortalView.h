@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ClientEnd.h"
+
 #include <QList>
 #include <QUrl>
 #include <QWidget>
@@ -54,6 +56,10 @@ public:
     virtual void setCertificateCheck(CertificateCheck check) = 0;
     // Whether desktops opened full screen get FreeRDP's floating bar.
     virtual void setFloatingBar(bool shown) = 0;
+    // After a clientEnded() a new try may mend: a new client on the same
+    // desktop's file, or the file let go. The view's end lets go of all.
+    virtual void reconnectDesktop(int desktop) = 0;
+    virtual void releaseDesktop(int desktop) = 0;
 
 signals:
     void loadStarted();
@@ -63,4 +69,6 @@ signals:
     void exitFromPage();
     // A password the page handed to a client (a gateway's): no log line may show it.
     void secretInUse(const QString &value);
+    // A desktop's client ended by itself, or could not be started.
+    void clientEnded(const ClientEnd &end);
 };

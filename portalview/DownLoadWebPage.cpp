@@ -1,5 +1,6 @@
 #include "DownLoadWebPage.h"
 
+#include "FreeRdpClient.h"
 #include "FreeRdpLauncher.h"
 #include "FreeRdpProbe.h"
 #include "OptionLines.h"
@@ -281,6 +282,27 @@ void DownLoadWebPage::launchFreeRdp()
         dropDesktopFolder(path);
         return;
     }
+    startDesktop(++lastDesktop, path);
+}
+
+void DownLoadWebPage::reconnectDesktop(int desktop)
+{
+    const QString path = keptDesktops.take(desktop);
+    if (path.isEmpty())
+        return;
+    qInfo() << "Desktop" << desktop << "started again";
+    startDesktop(desktop, path);
+}
+
+void DownLoadWebPage::releaseDesktop(int desktop)
+{
+    const QString path = keptDesktops.take(desktop);
+    if (!path.isEmpty())
+        dropDesktopFolder(path);
+}
+
+void DownLoadWebPage::startDesktop(int desktop, const QString &path)
+{
     QStringList arguments {path};
     // In the file system's own encoding: a temporary folder under a Chinese user
     // name must still be readable.
@@ -292,18 +314,38 @@ void DownLoadWebPage::launchFreeRdp()
         emit secretInUse(secret);
     // A file handed out while the portal still loads waits for the probe:
     // the options differ between FreeRDP 2 and 3.
-    clientProbe->whenDone(this, [this, arguments, path](FreeRdpDialect dialect) {
-        QProcess *client = FreeRdpLauncher::start(arguments, this, dialect);
+    clientProbe->whenDone(this, [this, arguments, path, desktop](FreeRdpDialect dialect) {
+        FreeRdpClient *client = FreeRdpLauncher::start(arguments, this, dialect);
         if (!client) {
             dropDesktopFolder(path);
             return;
         }
-        // The desktop is done with its file when its client ends or cannot start.
         connect(client, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
-            [this, path] { dropDesktopFolder(path); });
-        connect(client, &QProcess::errorOccurred, this, [this, path](QProcess::ProcessError error) {
-            if (error == QProcess::FailedToStart)
-                dropDesktopFolder(path);
+            [this, client, path, desktop](int exitCode, QProcess::ExitStatus status) {
+                ClientEnd end;
+                end.desktop = desktop;
+                end.crashed = status == QProcess::CrashExit;
+                end.exitCode = exitCode;
+                end.lastWords = client->lastWords();
+                endDesktop(end, path);
+            });
+        connect(client, &QProcess::errorOccurred, this, [this, path, desktop](QProcess::ProcessError error) {
+            if (error != QProcess::FailedToStart)
+                return;
+            ClientEnd end;
+            end.desktop = desktop;
+            end.started = false;
+            endDesktop(end, path);
         });
     });
+}
+
+void DownLoadWebPage::endDesktop(const ClientEnd &end, const QString &path)
+{
+    // The file stays for a new try while the window asks whether to make one.
+    if (offersReconnect(clientEndReason(end)))
+        keptDesktops.insert(end.desktop, path);
+    else
+        dropDesktopFolder(path);
+    emit clientEnded(end);
 }

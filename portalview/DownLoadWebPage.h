@@ -1,8 +1,10 @@
 #pragma once
 
+#include "ClientEnd.h"
 #include "PortalView.h"
 #include "WebEngineDownload.h"
 
+#include <QMap>
 #include <QStringList>
 #include <QWebEnginePage>
 
@@ -45,6 +47,11 @@ public:
     // Starts a client on the latest download. Connected to each download's finished().
     void launchFreeRdp();
 
+    // A desktop whose client ended for a reason a new try may mend keeps its
+    // file until one of these: a new client on it, or the file goes.
+    void reconnectDesktop(int desktop);
+    void releaseDesktop(int desktop);
+
     // Decides on certificates the web engine does not trust; true lets the load
     // go on. mainFrame: url is where the page itself is going. Called from
     // inside the engine: it must not open a dialog.
@@ -59,6 +66,9 @@ public:
 
 signals:
     void exitFromPage();
+    // Each client's end, by itself or for want of a program; not the ends the
+    // page brings about when it goes.
+    void clientEnded(const ClientEnd &end);
     // A password handed to a client, for the log to hide wherever it appears.
     void secretInUse(const QString &value);
 
@@ -80,6 +90,8 @@ private:
     // A signal on Qt 6, answered through the error itself.
     void onCertificateError(QWebEngineCertificateError error);
 #endif
+    void startDesktop(int desktop, const QString &path);
+    void endDesktop(const ClientEnd &end, const QString &path);
     void onDownloadRequested(WebEngineDownload *item);
     void onDownloadProgress();
     void refuseOversized(WebEngineDownload *item);
@@ -99,6 +111,9 @@ private:
     bool floatingBar = true;
     // The folders of this page's desktops that may still be in use.
     QStringList desktopFolders;
+    // Files kept for a new try, by desktop.
+    QMap<int, QString> keptDesktops;
+    int lastDesktop = 0;
     // Console messages logged and dropped since the last main-frame navigation.
     int consoleLogged = 0;
     int consoleDropped = 0;

@@ -24,6 +24,7 @@ WebPortalView::WebPortalView(QWidget *parent)
     connect(view, &QWebEngineView::loadFinished, this, &PortalView::loadFinished);
     connect(page, &DownLoadWebPage::exitFromPage, this, &PortalView::exitFromPage);
     connect(page, &DownLoadWebPage::secretInUse, this, &PortalView::secretInUse);
+    connect(page, &DownLoadWebPage::clientEnded, this, &PortalView::clientEnded);
 }
 
 void WebPortalView::closeEvent(QCloseEvent *event)
@@ -63,4 +64,14 @@ void WebPortalView::setFloatingBar(bool shown)
 void WebPortalView::setCertificateCheck(CertificateCheck check)
 {
     page->setCertificateCheck(std::move(check));
+}
+
+void WebPortalView::reconnectDesktop(int desktop)
+{
+    page->reconnectDesktop(desktop);
+}
+
+void WebPortalView::releaseDesktop(int desktop)
+{
+    page->releaseDesktop(desktop);
 }

@@ -20,6 +20,8 @@ public:
     void setAcceptLanguage(const QString &languages) override;
     void setCertificateCheck(CertificateCheck check) override;
     void setFloatingBar(bool shown) override;
+    void reconnectDesktop(int desktop) override;
+    void releaseDesktop(int desktop) override;
 
 protected:
     // A closed view is on its way out: its page opens no more desktops.

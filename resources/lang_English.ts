@@ -125,6 +125,58 @@ Fingerprint:
         <source>服务器地址未加密（http://），严格的证书检查不允许登录</source>
         <translation>The server address is not encrypted (http://); strict certificate checking does not allow a login to it.</translation>
     </message>
+    <message>
+        <source>桌面</source>
+        <translation>Desktop</translation>
+    </message>
+    <message>
+        <source>未安装 FreeRDP 客户端。</source>
+        <translation>No FreeRDP client is installed.</translation>
+    </message>
+    <message>
+        <source>无法连接到桌面。</source>
+        <translation>Could not reach the desktop.</translation>
+    </message>
+    <message>
+        <source>桌面拒绝了登录。</source>
+        <translation>The desktop refused the logon.</translation>
+    </message>
+    <message>
+        <source>账户已被锁定，或其密码已过期。</source>
+        <translation>The account is locked or its password has expired.</translation>
+    </message>
+    <message>
+        <source>连接已被另一个会话接管。</source>
+        <translation>The connection was taken over by another session.</translation>
+    </message>
+    <message>
+        <source>桌面因空闲结束了会话。</source>
+        <translation>The desktop ended the session after it was idle.</translation>
+    </message>
+    <message>
+        <source>与桌面的连接已断开。</source>
+        <translation>The connection to the desktop broke.</translation>
+    </message>
+    <message>
+        <source>FreeRDP 客户端意外终止（信号 %1）。</source>
+        <translation>The FreeRDP client ended unexpectedly (signal %1).</translation>
+    </message>
+    <message>
+        <source>桌面因未知原因结束（状态 %1）。</source>
+        <translation>The desktop ended for an unknown reason (status %1).</translation>
+    </message>
+    <message>
+        <source>重新连接</source>
+        <translation>Reconnect</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
 </context>
 <context>
     <name>UrlDialog</name>

@@ -2,6 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "ConfigStore.h"
+#include "DesktopEndBoxes.h"
 #include "FirstLoadWatch.h"
 #include "LogWriter.h"
 #include "LoginFlow.h"
@@ -36,6 +37,7 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
     , loginFlow(new LoginFlow(this))
+    , desktopEnds(new DesktopEndBoxes(this))
 {
     loadTranslators();
     ui->setupUi(this);
@@ -187,6 +189,8 @@ void MainWindow::initWebView()
     connect(portalView, SIGNAL(exitFromPage()), this, SLOT(doExit()));
     connect(portalView, &PortalView::loadFinished, this, &MainWindow::finishedWeb);
     connect(portalView, &PortalView::secretInUse, this, [](const QString &value) { maskInLog({value}); });
+    connect(portalView, &PortalView::clientEnded, desktopEnds,
+        [this, view = portalView](const ClientEnd &end) { desktopEnds->report(view, end); });
     auto *firstLoad = new FirstLoadWatch(portalView);
     connect(portalView, &PortalView::loadStarted, firstLoad, &FirstLoadWatch::loadStarted);
     connect(portalView, &PortalView::loadFinished, firstLoad, &FirstLoadWatch::loadFinished);

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QTranslator>
 
+class DesktopEndBoxes;
 class LoginFlow;
 class PortalView;
 class QNetworkReply;
@@ -58,6 +59,7 @@ private:
     QTranslator englishTranslator;
     PortalModuleLoader portalModule;
     LoginFlow *loginFlow = nullptr;
+    DesktopEndBoxes *desktopEnds = nullptr;
     PortalView *portalView = nullptr;
     QWidget *overlayWidget = nullptr;
     QWidget *portalWidget = nullptr;

@@ -30,6 +30,37 @@ bool MessageBox::question(
     return box.clickedButton() == accept;
 }
 
+QMessageBox *MessageBox::show(QWidget *parent, const QString &title, const QString &text,
+    const QString &acceptText, const QString &closeText, QObject *context,
+    std::function<void(bool accepted)> answered)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::NoButton, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    QPushButton *close = box->addButton(closeText, QMessageBox::RejectRole);
+    box->setEscapeButton(close);
+    box->setDefaultButton(close);
+    if (!acceptText.isEmpty())
+        box->setDefaultButton(box->addButton(acceptText, QMessageBox::AcceptRole));
+    QObject::connect(box, &QMessageBox::buttonClicked, context,
+        [box, answered = std::move(answered)](
+            QAbstractButton *button) { answered(box->buttonRole(button) == QMessageBox::AcceptRole); });
+    box->show();
+    return box;
+}
+
+void MessageBox::withdrawAccept(QMessageBox *box)
+{
+    const QList<QAbstractButton *> buttons = box->buttons();
+    for (QAbstractButton *button : buttons) {
+        if (box->buttonRole(button) == QMessageBox::AcceptRole) {
+            box->removeButton(button);
+            delete button;
+        }
+    }
+    box->setDefaultButton(qobject_cast<QPushButton *>(box->escapeButton()));
+}
+
 void MessageBox::setRecorder(Recorder newRecorder)
 {
     recorder = std::move(newRecorder);
