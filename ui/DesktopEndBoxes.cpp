@@ -93,7 +93,8 @@ void DesktopEndBoxes::showNext()
 
 void DesktopEndBoxes::answer(const Pending &pending, bool reconnect)
 {
-    if (pending.view) {
+    // Only a desktop a new try may mend has kept its file.
+    if (pending.view && offersReconnect(pending.reason)) {
         if (reconnect)
             pending.view->reconnectDesktop(pending.end.desktop);
         else
