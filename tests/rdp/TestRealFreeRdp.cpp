@@ -1,9 +1,11 @@
 #include "QProgressIndicator.h"
 #include "support/PictureCompare.h"
 #include "support/PortalWindow.h"
+#include "support/WindowManager.h"
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QProcess>
@@ -27,6 +29,7 @@ private slots:
     void sessionMatcher();
     void session_data();
     void session();
+    void desktopEnds();
 
 private:
     static quint16 freePort();
@@ -38,6 +41,10 @@ private:
     bool waitForWave(int timeout, QString *why) const;
     QImage grabRemoteDisplay() const;
     void startRemoteDesktop(const QString &shadowProgram);
+    void startShadowServer(const QString &shadowProgram);
+    void stopShadowServer();
+    void clickDesktop();
+    QMessageBox *shownBox() const;
     QProcess *client() const;
 
     QTemporaryDir workDir;
@@ -166,6 +173,24 @@ void TestRealFreeRdp::startRemoteDesktop(const QString &shadowProgram)
 
     rdpPort = freePort();
     QVERIFY(rdpPort);
+    startShadowServer(shadowProgram);
+    if (QTest::currentTestFailed())
+        return;
+
+    QByteArray banner;
+    QVERIFY(startAndReadLine(portal, QStringLiteral(DEMO_PORTAL_PATH),
+        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--cert"),
+            QStringLiteral(TEST_DATA_DIR "/test-cert.pem"), QStringLiteral("--key"),
+            QStringLiteral(TEST_DATA_DIR "/test-key.pem"), QStringLiteral("--rdp-port"),
+            QString::number(rdpPort)},
+        &banner));
+    QVERIFY2(banner.startsWith("demo-portal listening on https://127.0.0.1:"), banner.constData());
+    portalUrl = QString::fromLatin1(banner.mid(banner.indexOf("https://")));
+}
+
+// The RDP server on rdpPort, sharing the remote display.
+void TestRealFreeRdp::startShadowServer(const QString &shadowProgram)
+{
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), remoteDisplayName);
     shadowServer.setProcessEnvironment(env);
@@ -181,16 +206,29 @@ void TestRealFreeRdp::startRemoteDesktop(const QString &shadowProgram)
     QFile log(workDir.filePath(QStringLiteral("shadow.log")));
     QVERIFY2(shadowServer.state() == QProcess::Running,
         log.open(QIODevice::ReadOnly) ? log.readAll().right(2000).constData() : "shadow server ended");
+}
 
-    QByteArray banner;
-    QVERIFY(startAndReadLine(portal, QStringLiteral(DEMO_PORTAL_PATH),
-        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--cert"),
-            QStringLiteral(TEST_DATA_DIR "/test-cert.pem"), QStringLiteral("--key"),
-            QStringLiteral(TEST_DATA_DIR "/test-key.pem"), QStringLiteral("--rdp-port"),
-            QString::number(rdpPort)},
-        &banner));
-    QVERIFY2(banner.startsWith("demo-portal listening on https://127.0.0.1:"), banner.constData());
-    portalUrl = QString::fromLatin1(banner.mid(banner.indexOf("https://")));
+// Gone at once, as a server that crashes or loses its network.
+void TestRealFreeRdp::stopShadowServer()
+{
+    shadowServer.kill();
+    QVERIFY(shadowServer.waitForFinished(5000));
+}
+
+void TestRealFreeRdp::clickDesktop()
+{
+    portalPages(window.data())
+        .first()
+        ->runJavaScript(
+            QStringLiteral("document.querySelector('a[href=\"/desktops/office.rdp\"]').click();"));
+}
+
+QMessageBox *TestRealFreeRdp::shownBox() const
+{
+    for (QMessageBox *box : window->findChildren<QMessageBox *>())
+        if (box->isVisible())
+            return box;
+    return nullptr;
 }
 
 QProcess *TestRealFreeRdp::client() const
@@ -341,10 +379,7 @@ void TestRealFreeRdp::session()
     QString why;
     QVERIFY2(!screenShowsPicture(grabScreen(), wave, &why), "the wave is on the screen before any session");
     QCOMPARE(establishedTo(rdpPort), 0);
-    portalPages(window.data())
-        .first()
-        ->runJavaScript(
-            QStringLiteral("document.querySelector('a[href=\"/desktops/office.rdp\"]').click();"));
+    clickDesktop();
     QTRY_VERIFY_WITH_TIMEOUT(client() && client()->state() == QProcess::Running, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(
         establishedTo(rdpPort) == 1 || !client() || client()->state() != QProcess::Running, 30000);
@@ -383,6 +418,62 @@ void TestRealFreeRdp::session()
     // Closing the portal with the window ends the client and its session.
     window.reset();
     QTRY_COMPARE_WITH_TIMEOUT(establishedTo(rdpPort), 0, 10000);
+}
+
+// What the user sees when a desktop cannot be reached, drops, or is closed.
+void TestRealFreeRdp::desktopEnds()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xfreerdp3")).isEmpty())
+        QSKIP("FreeRDP 3 is not installed");
+    startRemoteDesktop(QStringLiteral("freerdp-shadow-cli3"));
+    if (QTest::currentTestFailed())
+        return;
+    const QString link = workDir.filePath(QStringLiteral("xfreerdp"));
+    QFile::remove(link);
+    QVERIFY(QFile::link(QStandardPaths::findExecutable(QStringLiteral("xfreerdp3")), link));
+    QVERIFY(PortalWindow::login(portalUrl, QStringLiteral("demo"), QStringLiteral("pw"), true));
+    QTRY_COMPARE_WITH_TIMEOUT(portalPages(window.data()).size(), 1, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+
+    // The server down before the click: could not reach, and Close.
+    stopShadowServer();
+    clickDesktop();
+    QTRY_VERIFY_WITH_TIMEOUT(shownBox(), 30000);
+    QVERIFY2(shownBox()->text().startsWith(QString::fromUtf8(u8"无法连接到桌面。\n")),
+        qPrintable(shownBox()->text()));
+    QTest::keyClick(shownBox(), Qt::Key_Escape);
+    QTRY_VERIFY(!shownBox());
+
+    // Up, then killed mid-session: the connection broke. Reconnect once the
+    // server is back brings the desktop again.
+    startShadowServer(QStringLiteral("freerdp-shadow-cli3"));
+    if (QTest::currentTestFailed())
+        return;
+    clickDesktop();
+    QString why;
+    QVERIFY2(waitForWave(30000, &why), qPrintable(why));
+    stopShadowServer();
+    QTRY_VERIFY_WITH_TIMEOUT(shownBox(), 30000);
+    QVERIFY2(shownBox()->text().startsWith(QString::fromUtf8(u8"与桌面的连接已断开。\n")),
+        qPrintable(shownBox()->text()));
+    QVERIFY2(!screenShowsPicture(grabScreen(), wave, &why), "the desktop still shows");
+    startShadowServer(QStringLiteral("freerdp-shadow-cli3"));
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(shownBox()->defaultButton()->text(), QString::fromUtf8(u8"重新连接"));
+    QTest::keyClick(shownBox(), Qt::Key_Return);
+    QVERIFY2(waitForWave(30000, &why), qPrintable(why));
+
+    // Closed by the user through its window: no box.
+    QProcess *running = nullptr;
+    for (QProcess *process : portalPages(window.data()).first()->findChildren<QProcess *>())
+        if (process->inherits("FreeRdpClient") && process->state() == QProcess::Running)
+            running = process;
+    QVERIFY(running);
+    QVERIFY(WindowManager::askToClose(running->processId()));
+    QTRY_COMPARE_WITH_TIMEOUT(running->state(), QProcess::NotRunning, 10000);
+    QCOMPARE(running->exitCode(), 0);
+    QVERIFY(!shownBox());
 }
 
 QTEST_MAIN(TestRealFreeRdp)

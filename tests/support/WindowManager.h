@@ -7,6 +7,10 @@
 #include <QThread>
 #include <QWidget>
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
 // A small window manager (openbox) on the test's X display for as long as
 // this lives, for what only happens under one: placement, frames, close
 // requests. Display tests run one at a time, so the display is the test's.
@@ -91,6 +95,48 @@ public:
                    {QStringLiteral("windowmove"), QStringLiteral("--sync"), QString::number(window),
                        QString::number(to.x()), QString::number(to.y())})
             == 0;
+    }
+
+    // Asks the visible top-level windows of process pid to close, as a
+    // window manager's close does (WM_DELETE_WINDOW); false when it has none.
+    static bool askToClose(qint64 pid)
+    {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                QString::number(pid)});
+        search.waitForFinished(5000);
+        const QList<QByteArray> ids = search.readAllStandardOutput().split('\n');
+        xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(connection)) {
+            xcb_disconnect(connection);
+            return false;
+        }
+        const auto atom = [connection](const char *name) {
+            xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+                connection, xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name), nullptr);
+            const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+            free(reply);
+            return value;
+        };
+        int asked = 0;
+        for (const QByteArray &id : ids) {
+            if (id.trimmed().isEmpty())
+                continue;
+            xcb_client_message_event_t event {};
+            event.response_type = XCB_CLIENT_MESSAGE;
+            event.format = 32;
+            event.window = xcb_window_t(id.trimmed().toULong());
+            event.type = atom("WM_PROTOCOLS");
+            event.data.data32[0] = atom("WM_DELETE_WINDOW");
+            event.data.data32[1] = XCB_CURRENT_TIME;
+            xcb_send_event(
+                connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
+            ++asked;
+        }
+        xcb_flush(connection);
+        xcb_disconnect(connection);
+        return asked > 0;
     }
 
 private:
