@@ -338,7 +338,7 @@ void TestDownLoadWebPage::failingClientReasonInTheLog()
     server.connectionFile = QByteArrayLiteral("full address:s:127.0.0.1:3389\r\n"
                                               "gatewayhostname:s:gw\r\ngatewaypassword:s:Top$ecret\r\n");
     qputenv("FAKE_FREERDP_OUTPUT", "connecting\nlogon with /p:Hunter2 failed: ERRCONNECT_LOGON_FAILURE\n");
-    qputenv("FAKE_FREERDP_EXIT", "3");
+    qputenv("FAKE_FREERDP_EXIT", "134");
     clickDesktopLink();
     QTRY_COMPARE_WITH_TIMEOUT(fake->calls().size(), 1, 20000);
     const QString logPath = logFilePath(QDate::currentDate());
@@ -352,7 +352,7 @@ void TestDownLoadWebPage::failingClientReasonInTheLog()
 
     const QString text = log();
     QCOMPARE(text.count(QLatin1String("FreeRDP client ended")), 1);
-    QVERIFY2(text.contains(QLatin1String("exit code 3 after ")), qPrintable(text));
+    QVERIFY2(text.contains(QLatin1String("exit code 134 after ")), qPrintable(text));
     QVERIFY2(
         text.contains(QLatin1String("connecting | logon with /p:*** failed: ERRCONNECT_LOGON_FAILURE\r\n")),
         qPrintable(text));
@@ -379,7 +379,7 @@ void TestDownLoadWebPage::failingClientReasonInTheLog()
             left << it.next();
     }
     QVERIFY(left.contains(configFilePath()));
-    // The desktop that ended took its connection file with it.
+    // The desktop that ended for good took its connection file with it.
     QVERIFY(!page->downloadedFilePath().isEmpty());
     QVERIFY(!left.contains(page->downloadedFilePath()));
     for (const QString &file : std::as_const(left))

@@ -1,3 +1,4 @@
+#include "PrivateDownloadFolder.h"
 #include "QProgressIndicator.h"
 #include "support/PictureCompare.h"
 #include "support/PortalWindow.h"
@@ -441,8 +442,14 @@ void TestRealFreeRdp::desktopEnds()
     QTRY_VERIFY_WITH_TIMEOUT(shownBox(), 30000);
     QVERIFY2(shownBox()->text().startsWith(QString::fromUtf8(u8"无法连接到桌面。\n")),
         qPrintable(shownBox()->text()));
+    const auto desktopFiles = [] {
+        return QDir(privateDownloadFolder(), QStringLiteral("desktop-*"), QDir::NoSort, QDir::Dirs).count();
+    };
+    QCOMPARE(desktopFiles(), 1u);
     QTest::keyClick(shownBox(), Qt::Key_Escape);
     QTRY_VERIFY(!shownBox());
+    // Closed: its file is not kept for a new try any more.
+    QTRY_COMPARE(desktopFiles(), 0u);
 
     // Up, then killed mid-session: the connection broke. Reconnect once the
     // server is back brings the desktop again.
