@@ -41,6 +41,8 @@ private slots:
     void downloadIsPrivate();
     void plantedNamesDoNotBlock();
     void failingClientReasonInTheLog();
+    void clientEnds_data();
+    void clientEnds();
     void freeRdp3ClientGetsItsDialect();
     void fileBeforeTheVersionAnswer_data();
     void fileBeforeTheVersionAnswer();
@@ -123,6 +125,7 @@ void TestDownLoadWebPage::cleanup()
     page = nullptr;
     QTRY_COMPARE(fake->running(), 0);
     fake->clearCalls();
+    QDir::setCurrent(fake->workDir());
 }
 
 void TestDownLoadWebPage::clickDesktopLink()
@@ -384,6 +387,49 @@ void TestDownLoadWebPage::failingClientReasonInTheLog()
     QVERIFY(!left.contains(page->downloadedFilePath()));
     for (const QString &file : std::as_const(left))
         QVERIFY2(!OtherAccount::canRead(OtherAccount::user, file), qPrintable(file));
+}
+
+void TestDownLoadWebPage::clientEnds_data()
+{
+    QTest::addColumn<QByteArray>("exitCode"); // empty: no client program at all
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<bool>("fileKept");
+    QTest::addRow("no program") << QByteArray() << false << false;
+    QTest::addRow("clean end") << QByteArray("0") << true << false;
+    QTest::addRow("wrong password") << QByteArray("154") << true << false;
+    QTest::addRow("connection broke") << QByteArray("147") << true << true;
+}
+
+// Each end reaches the window with what it needs; a file a new try may need
+// stays until the window lets it go.
+void TestDownLoadWebPage::clientEnds()
+{
+    QFETCH(QByteArray, exitCode);
+    QFETCH(bool, started);
+    QFETCH(bool, fileKept);
+    QTemporaryDir empty;
+    if (exitCode.isEmpty()) {
+        // The page asks its client for its version when it is made.
+        delete view;
+        delete page;
+        QVERIFY(QDir::setCurrent(empty.path()));
+        openPage();
+    } else {
+        qputenv("FAKE_FREERDP_EXIT", exitCode);
+        qputenv(
+            "FAKE_FREERDP_OUTPUT", "connected\n[INFO][com.freerdp.client.common] - Network disconnect!\n");
+    }
+    QList<ClientEnd> ends;
+    connect(page, &DownLoadWebPage::clientEnded, this, [&ends](const ClientEnd &end) { ends << end; });
+    clickDesktopLink();
+    QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 1, 20000);
+    QCOMPARE(ends.first().started, started);
+    QCOMPARE(ends.first().exitCode, started ? exitCode.toInt() : 0);
+    QCOMPARE(ends.first().lastWords.endsWith(QLatin1String("Network disconnect!")), started);
+    const QString path = page->downloadedFilePath();
+    QCOMPARE(QFile::exists(path), fileKept);
+    page->releaseDesktop(ends.first().desktop);
+    QVERIFY(!QFile::exists(path));
 }
 
 void TestDownLoadWebPage::freeRdp3ClientGetsItsDialect()
