@@ -1,5 +1,6 @@
 #include "CertificateStore.h"
 #include "CommandLine.h"
+#include "ConfigStore.h"
 #include "HighDpi.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
@@ -50,6 +51,8 @@ int main(int argc, char *argv[])
     applyLanguageDefault(locale);
     installLogWriter();
     logCertificateSettings();
+    if (commandLine.isSet(QStringLiteral("kiosk")))
+        setMandatoryForThisRun(Setting::kiosk, QStringLiteral("1"));
 
     MainWindow window;
     window.show();

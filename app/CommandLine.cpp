@@ -19,6 +19,7 @@ struct OwnOption
 const OwnOption ownOptions[] = {
     {"help", 'h', CommandLine::Action::PrintHelp, "print this help and exit"},
     {"version", 0, CommandLine::Action::PrintVersion, "print the version and exit"},
+    {"kiosk", 0, CommandLine::Action::Run, "run as the whole session of a shared machine"},
 };
 
 // Options Qt reads itself, by the platform plugins included, and those of

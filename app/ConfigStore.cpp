@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -12,6 +13,13 @@ namespace {
 
 const QString mandatoryGroup = QStringLiteral("Mandatory");
 const QString defaultsGroup = QStringLiteral("General");
+
+// Keys the command line made mandatory for this run.
+QHash<QString, QString> &runMandatory()
+{
+    static QHash<QString, QString> values;
+    return values;
+}
 
 // INI files in UTF-8 on both Qt versions. Qt 6 knows no other; Qt 5 would
 // otherwise write \x escapes and read a file from a Qt 6 build, or one
@@ -139,6 +147,9 @@ QString readSetting(const QString &key, const QString &defaultValue)
             levels.systemDefault = valueOf(system, key);
             levels.mandatory = valueOf(system, keyInGroup(mandatoryGroup, key));
         }
+        const auto forced = runMandatory().constFind(key);
+        if (forced != runMandatory().constEnd())
+            levels.mandatory = *forced;
     }
     return resolveSetting(key, levels, defaultValue);
 }
@@ -150,7 +161,13 @@ QString readUserSetting(const QString &key, const QString &defaultValue)
 
 bool isSettingMandatory(const QString &key)
 {
-    return !isUserOnlySetting(key) && readSystemSetting(mandatoryGroup, key).has_value();
+    return !isUserOnlySetting(key)
+        && (runMandatory().contains(key) || readSystemSetting(mandatoryGroup, key).has_value());
+}
+
+void setMandatoryForThisRun(const SettingKey &key, const QString &value)
+{
+    runMandatory().insert(key.key(), value);
 }
 
 bool writeSetting(const QString &key, const QString &value)

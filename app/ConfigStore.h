@@ -74,6 +74,10 @@ QString readSetting(const QString &key, const QString &defaultValue);
 bool writeSetting(const QString &key, const QString &value);
 bool isSettingMandatory(const QString &key);
 
+// Makes key mandatory with value for the rest of this run, above the
+// system file, as a command-line switch does; nothing is written.
+void setMandatoryForThisRun(const SettingKey &key, const QString &value);
+
 // The value of key in the user's own file alone, for what the system file
 // must not answer (what this account remembered).
 QString readUserSetting(const QString &key, const QString &defaultValue);

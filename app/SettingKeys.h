@@ -32,7 +32,11 @@ inline constexpr SettingKey certificateCheck {"certificateCheck", "remember"};
 // FreeRDP's floating bar on full-screen desktops: 1 shows the way out, 0 keeps
 // a machine in full screen.
 inline constexpr SettingKey floatbar {"floatbar", "1"};
+// The launcher as the whole session of a shared machine.
+inline constexpr SettingKey kiosk {"kiosk", "0"};
+// Minutes without input after which a kiosk's portal closes; 0 never.
+inline constexpr SettingKey kioskIdleMinutes {"kioskIdleMinutes", "10"};
 
-inline constexpr const SettingKey *all[] = {
-    &serviceIP, &language, &user, &password, &recordpass, &autologin, &logDays, &certificateCheck, &floatbar};
+inline constexpr const SettingKey *all[] = {&serviceIP, &language, &user, &password, &recordpass, &autologin,
+    &logDays, &certificateCheck, &floatbar, &kiosk, &kioskIdleMinutes};
 } // namespace Setting

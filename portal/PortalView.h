@@ -69,6 +69,8 @@ signals:
     void exitFromPage();
     // A password the page handed to a client (a gateway's): no log line may show it.
     void secretInUse(const QString &value);
+    // A client was started for a desktop, anew for a reconnected one.
+    void clientStarted(int desktop);
     // A desktop's client ended by itself, or could not be started.
     void clientEnded(const ClientEnd &end);
 };

@@ -337,6 +337,7 @@ void DownLoadWebPage::startDesktop(int desktop, const QString &path)
             end.started = false;
             endDesktop(end, path);
         });
+        emit clientStarted(desktop);
     });
 }
 

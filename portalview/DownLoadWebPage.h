@@ -69,6 +69,7 @@ signals:
     // Each client's end, by itself or for want of a program; not the ends the
     // page brings about when it goes.
     void clientEnded(const ClientEnd &end);
+    void clientStarted(int desktop);
     // A password handed to a client, for the log to hide wherever it appears.
     void secretInUse(const QString &value);
 

@@ -25,6 +25,7 @@ WebPortalView::WebPortalView(QWidget *parent)
     connect(page, &DownLoadWebPage::exitFromPage, this, &PortalView::exitFromPage);
     connect(page, &DownLoadWebPage::secretInUse, this, &PortalView::secretInUse);
     connect(page, &DownLoadWebPage::clientEnded, this, &PortalView::clientEnded);
+    connect(page, &DownLoadWebPage::clientStarted, this, &PortalView::clientStarted);
 }
 
 void WebPortalView::closeEvent(QCloseEvent *event)

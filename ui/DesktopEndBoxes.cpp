@@ -67,6 +67,11 @@ void DesktopEndBoxes::report(PortalView *view, const ClientEnd &end)
         showNext();
 }
 
+bool DesktopEndBoxes::isBusy() const
+{
+    return shown || !waiting.isEmpty();
+}
+
 void DesktopEndBoxes::showNext()
 {
     if (shown || waiting.isEmpty())
@@ -101,6 +106,10 @@ void DesktopEndBoxes::answer(const Pending &pending, bool reconnect)
             pending.view->releaseDesktop(pending.end.desktop);
     }
     shown = nullptr;
+    if (waiting.isEmpty()) {
+        emit allAnswered();
+        return;
+    }
     // The box is still closing: the next one comes once it is gone.
     QMetaObject::invokeMethod(this, &DesktopEndBoxes::showNext, Qt::QueuedConnection);
 }

@@ -24,8 +24,15 @@ public:
     // A client of view's ended; view may be gone by the time the box shows.
     void report(PortalView *view, const ClientEnd &end);
 
+    // True while a box is shown or waits.
+    bool isBusy() const;
+
     // The sentence for reason, in the installed language.
     static QString sentence(ClientEndReason reason, const ClientEnd &end);
+
+signals:
+    // The last box there was has been answered (after a Reconnect's start).
+    void allAnswered();
 
 private:
     struct Pending

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -16,7 +17,7 @@ QString LoginForm::windowTitle()
     return QStringLiteral("VelmoClient_V" VELMO_VERSION_SHORT);
 }
 
-void LoginForm::setupUi(QMainWindow *window)
+void LoginForm::setupUi(QMainWindow *window, bool centred)
 {
     window->setWindowTitle(windowTitle());
     window->setObjectName(QStringLiteral("mainWindow"));
@@ -79,7 +80,16 @@ void LoginForm::setupUi(QMainWindow *window)
     loginWidget = new QWidget(window);
     loginWidget->setObjectName(QStringLiteral("loginWidget"));
     window->setCentralWidget(loginWidget);
-    loginWidget->setLayout(outerColumn);
+    if (centred) {
+        auto *frame = new QWidget;
+        frame->setFixedSize(formSize);
+        frame->setLayout(outerColumn);
+        auto *middle = new QGridLayout;
+        middle->addWidget(frame, 0, 0, Qt::AlignCenter);
+        loginWidget->setLayout(middle);
+    } else {
+        loginWidget->setLayout(outerColumn);
+    }
 
     // The order a person fills the form in, not the order of the layout.
     QWidget::setTabOrder(userEdit, passwordEdit);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QSize>
 
 class QCheckBox;
 class QComboBox;
@@ -18,11 +19,15 @@ class LoginForm
     Q_DECLARE_TR_FUNCTIONS(MainWindow)
 
 public:
+    // The window's size at the login form.
+    static constexpr QSize formSize {636, 331};
+
     // "VelmoClient_V" and the version's major.minor; never translated.
     static QString windowTitle();
 
     // Makes the form window's central widget, named "loginWidget".
-    void setupUi(QMainWindow *window);
+    // centred: the form keeps its own size in the middle of a larger window.
+    void setupUi(QMainWindow *window, bool centred = false);
     // Re-applies the texts of the installed catalogue.
     void retranslateUi(QMainWindow *window);
     // Keyboard focus: the first field still to fill.

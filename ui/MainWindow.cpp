@@ -4,6 +4,7 @@
 #include "ConfigStore.h"
 #include "DesktopEndBoxes.h"
 #include "FirstLoadWatch.h"
+#include "KioskSession.h"
 #include "LogWriter.h"
 #include "LoginFlow.h"
 #include "MessageBox.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDebug>
 #include <QEvent>
@@ -22,6 +24,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedLayout>
 
 namespace {
@@ -41,10 +44,14 @@ MainWindow::MainWindow(QWidget *parent)
 {
     loadTranslators();
     ui->setupUi(this);
+    if (readFlag(Setting::kiosk))
+        kiosk = new KioskSession(readNumber(Setting::kioskIdleMinutes), desktopEnds, this);
     // The form's central widget is a plain placeholder, not a web view, so
     // the web engine stays out of the program; the form replaces it.
-    form.setupUi(this);
+    form.setupUi(this, kiosk);
     fillLoginForm();
+    if (kiosk)
+        startKiosk();
 
     connect(form.configButton, &QPushButton::clicked, this, &MainWindow::on_config);
     connect(form.loginButton, SIGNAL(clicked()), this, SLOT(on_Login()));
@@ -61,7 +68,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(loginFlow, &LoginFlow::signInRefused, this, &MainWindow::doExit);
     connect(loginFlow, &LoginFlow::loginAgain, this, &MainWindow::on_Login);
 
-    if (readFlag(Setting::autologin)) {
+    if (!kiosk && readFlag(Setting::autologin)) {
         // Shift at start is the way back to a form that the automatic logon
         // would cover again at every start; the stored choice stays.
         if (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier)
@@ -78,6 +85,15 @@ MainWindow::~MainWindow()
 
 void MainWindow::fillLoginForm()
 {
+    if (kiosk) {
+        // A shared machine remembers no one.
+        form.autoLoginBox->setEnabled(false);
+        form.recordPassBox->setEnabled(false);
+        form.languageBox->setCurrentIndex(readNumber(Setting::language));
+        form.languageBox->setEnabled(!isSettingMandatory(Setting::language));
+        form.focusFirstEmpty();
+        return;
+    }
     form.autoLoginBox->setChecked(readFlag(Setting::autologin));
     form.autoLoginBox->setEnabled(!isSettingMandatory(Setting::autologin));
     // A fixed "0" keeps the box unticked, so every login stores the password empty.
@@ -133,11 +149,13 @@ void MainWindow::on_config()
 
 void MainWindow::on_Login()
 {
-    const bool remember = form.recordPassBox->isChecked();
-    writeSetting(Setting::user, remember ? form.userEdit->text() : QString());
-    writeSetting(Setting::password, remember ? form.passwordEdit->text() : QString());
-    writeFlag(Setting::recordpass, remember);
-    writeFlag(Setting::autologin, form.autoLoginBox->isChecked());
+    if (!kiosk) {
+        const bool remember = form.recordPassBox->isChecked();
+        writeSetting(Setting::user, remember ? form.userEdit->text() : QString());
+        writeSetting(Setting::password, remember ? form.passwordEdit->text() : QString());
+        writeFlag(Setting::recordpass, remember);
+        writeFlag(Setting::autologin, form.autoLoginBox->isChecked());
+    }
 
     const QString address = urlDialog.serverAddress;
     if (address.isEmpty()) {
@@ -191,6 +209,13 @@ void MainWindow::initWebView()
     connect(portalView, &PortalView::secretInUse, this, [](const QString &value) { maskInLog({value}); });
     connect(portalView, &PortalView::clientEnded, desktopEnds,
         [this, view = portalView](const ClientEnd &end) { desktopEnds->report(view, end); });
+    if (kiosk) {
+        // After the box, so that a failed desktop's box is up when the
+        // session looks whether one is.
+        connect(portalView, &PortalView::clientStarted, kiosk, &KioskSession::desktopStarted);
+        connect(portalView, &PortalView::clientEnded, kiosk, &KioskSession::desktopEnded);
+        kiosk->portalOpened();
+    }
     auto *firstLoad = new FirstLoadWatch(portalView);
     connect(portalView, &PortalView::loadStarted, firstLoad, &FirstLoadWatch::loadStarted);
     connect(portalView, &PortalView::loadFinished, firstLoad, &FirstLoadWatch::loadFinished);
@@ -283,7 +308,40 @@ void MainWindow::doExit()
     // An exit before the first page finished would leave the busy layer over
     // the form and swallow every click.
     removeBusyLayer();
+    if (kiosk) {
+        kiosk->portalClosed();
+        form.userEdit->clear();
+        form.passwordEdit->clear();
+    }
     setLoginFormReachable(true);
+}
+
+void MainWindow::startKiosk()
+{
+    if (!isSettingMandatory(Setting::serviceIP))
+        qWarning()
+            << "Kiosk mode without a mandatory serviceIP: the server address can be changed at the form";
+    connect(kiosk, &KioskSession::portalToClose, this, &MainWindow::leavePortalForNext);
+    // Its own geometry too, so that it covers the screen without a window manager.
+    const QScreen *screen = QGuiApplication::screenAt(geometry().center());
+    setGeometry((screen ? screen : QGuiApplication::primaryScreen())->geometry());
+    setWindowState(Qt::WindowFullScreen);
+}
+
+void MainWindow::leavePortalForNext()
+{
+    qInfo() << "Kiosk: portal closed for the next user";
+    doExit();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // A kiosk ends only with its process.
+    if (kiosk) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::portalNotOpened()

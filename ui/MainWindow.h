@@ -8,6 +8,7 @@
 #include <QTranslator>
 
 class DesktopEndBoxes;
+class KioskSession;
 class LoginFlow;
 class PortalView;
 class QNetworkReply;
@@ -32,6 +33,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void on_Login();
@@ -50,6 +52,9 @@ private:
     void portalNotOpened();
     // Takes the form out of the keyboard's reach while the portal covers it.
     void setLoginFormReachable(bool reachable);
+    void startKiosk();
+    // Closes the portal and leaves an empty form for the next person.
+    void leavePortalForNext();
     void askTrust(const CertificateFinding &finding);
 
     Ui::MainWindow *ui = nullptr;
@@ -60,6 +65,8 @@ private:
     PortalModuleLoader portalModule;
     LoginFlow *loginFlow = nullptr;
     DesktopEndBoxes *desktopEnds = nullptr;
+    // Set in kiosk mode only: the launcher as a shared machine's whole session.
+    KioskSession *kiosk = nullptr;
     PortalView *portalView = nullptr;
     QWidget *overlayWidget = nullptr;
     QWidget *portalWidget = nullptr;

@@ -33,7 +33,8 @@ void TestCommandLine::parse_data()
     row("help after a Qt option", {"-platform", "offscreen", "--help"}, Action::PrintHelp);
     row("help after an unknown option", {"--nonsense", "--help"}, Action::UsageError, "'--nonsense'");
     row("unknown before version", {"--frobnicate", "--version"}, Action::UsageError, "'--frobnicate'");
-    row("unknown long option", {"--kiosk"}, Action::UsageError, "'--kiosk'");
+    row("unknown long option", {"--kiosks"}, Action::UsageError, "'--kiosks'");
+    row("kiosk", {"--kiosk", "-platform", "offscreen"}, Action::Run);
     row("unknown short option", {"-x"}, Action::UsageError, "'-x'");
     row("help with a value", {"--help=all"}, Action::UsageError, "'--help=all'");
     row("version with one dash", {"-version"}, Action::UsageError, "'-version'");
@@ -79,14 +80,16 @@ void TestCommandLine::parse()
     } else {
         QVERIFY2(result.error.contains(named), qPrintable(result.error));
     }
-    QVERIFY(result.switches.isEmpty());
+    // A switch is told only to a run.
+    const bool kiosk = action == Action::Run && arguments.contains(QLatin1String("--kiosk"));
+    QCOMPARE(result.switches, kiosk ? QSet<QString> {QStringLiteral("kiosk")} : QSet<QString>());
 }
 
 void TestCommandLine::usageNamesEveryOption()
 {
     const QString usage = commandLineUsage();
     QVERIFY(usage.endsWith(QLatin1Char('\n')));
-    for (const char *option : {"-h, --help", "--version"})
+    for (const char *option : {"-h, --help", "--version", "--kiosk"})
         QVERIFY2(usage.contains(QLatin1String(option)), option);
     QVERIFY(commandLineVersion().contains(
         QRegularExpression(QStringLiteral("^VelmoClient \\d+\\.\\d+\\.\\d+\n$"))));
