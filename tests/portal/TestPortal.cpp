@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QPushButton>
+#include <QScreen>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QtTest>
@@ -46,6 +47,10 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
+    void kioskWindow_data();
+    void kioskWindow();
+    void kioskFormEmpties_data();
+    void kioskFormEmpties();
     void cleanup();
 
     void signedInPortal_data();
@@ -76,6 +81,7 @@ private:
     void login(const QString &address);
     void loginAs(const QString &address, const QString &user, const QString &pass);
     int clientStartsLogged() const;
+    static QByteArray logText();
     void askPageFocus();
 
     PortalServer server;
@@ -111,12 +117,14 @@ void TestPortal::init()
     server.signInExtra.clear();
     server.sessionCookie.clear();
     boxes.clear();
+    qunsetenv("FAKE_FREERDP_EXIT");
 }
 
 void TestPortal::cleanup()
 {
     window.reset();
     QTRY_COMPARE(fake->running(), 0);
+    fake->clearCalls();
     leaveHome();
 }
 
@@ -133,10 +141,13 @@ void TestPortal::loginAs(const QString &address, const QString &user, const QStr
 
 int TestPortal::clientStartsLogged() const
 {
+    return logText().count("/xfreerdp\"\r\n");
+}
+
+QByteArray TestPortal::logText()
+{
     QFile log(logFilePath(QDate::currentDate()));
-    if (!log.open(QIODevice::ReadOnly))
-        return 0;
-    return log.readAll().count("/xfreerdp\"\r\n");
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
 }
 
 void TestPortal::askPageFocus()
@@ -282,6 +293,112 @@ void TestPortal::refusals()
                                        : QStringLiteral("请检查服务器地址"));
     QVERIFY(!livePage());
     QCOMPARE(window->centralWidget()->objectName(), QStringLiteral("loginWidget"));
+}
+
+namespace {
+
+// Counts the close requests a window gets.
+class CloseCounter : public QObject
+{
+public:
+    int closes = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close)
+            ++closes;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+void TestPortal::kioskWindow_data()
+{
+    QTest::addColumn<bool>("windowManager");
+    QTest::addRow("by its own geometry") << false;
+    QTest::addRow("under a window manager") << true;
+}
+
+void TestPortal::kioskWindow()
+{
+    QFETCH(bool, windowManager);
+    WindowManager manager;
+    if (windowManager)
+        QVERIFY2(manager.start(), "openbox did not take the display");
+    QVERIFY(home->writeSystemConfig("[Mandatory]\nkiosk=1\n"));
+    QVERIFY(open(server.address()));
+    const QRect screen = window->screen()->geometry();
+    QTRY_COMPARE(WindowManager::geometryOf(window->winId()), screen);
+    // The form keeps its size, in the middle.
+    QWidget *form = child<QPushButton>("configButton")->parentWidget();
+    QCOMPARE(form->size(), QSize(636, 331));
+    QCOMPARE(QRect(form->mapToGlobal(QPoint()), form->size()).center(), screen.center());
+
+    // A close is refused: still there after it came.
+    CloseCounter counter;
+    window->installEventFilter(&counter);
+    // Asked again until one has come: Qt now and then misses the first.
+    int asked = 0;
+    do {
+        ++asked;
+        if (windowManager)
+            QVERIFY(WindowManager::closeThroughManager(window->winId()));
+        else
+            window->close();
+    } while (!QTest::qWaitFor([&counter] { return counter.closes > 0; }, 1000) && asked < 10);
+    QVERIFY(counter.closes > 0);
+    QVERIFY(window->isVisible());
+    QCOMPARE(WindowManager::geometryOf(window->winId()), screen);
+    QCOMPARE(logText().count("Kiosk mode without a mandatory serviceIP"), 1);
+}
+
+void TestPortal::kioskFormEmpties_data()
+{
+    QTest::addColumn<QString>("click"); // the page's link
+    QTest::addColumn<QByteArray>("clientExit"); // the desktop's end, if one starts
+    QTest::addColumn<bool>("box");
+    QTest::addRow("exit address") << "exit" << QByteArray() << false;
+    QTest::addRow("the desktop closed") << "rdp" << QByteArray("0") << false;
+    QTest::addRow("the desktop refused, box answered") << "rdp" << QByteArray("154") << true;
+}
+
+void TestPortal::kioskFormEmpties()
+{
+    QFETCH(QString, click);
+    QFETCH(QByteArray, clientExit);
+    QFETCH(bool, box);
+    QVERIFY(home->writeSystemConfig("[Mandatory]\nkiosk=1\nserviceIP=" + server.address().toUtf8() + "\n"));
+    QVERIFY(open(server.address()));
+    auto *recordPass = child<QCheckBox>("recordPassBox");
+    auto *autoLogin = child<QCheckBox>("autoLoginBox");
+    QVERIFY(!recordPass->isEnabled() && !recordPass->isChecked());
+    QVERIFY(!autoLogin->isEnabled() && !autoLogin->isChecked());
+    child<QLineEdit>("userEdit")->setText(QStringLiteral("kate"));
+    child<QLineEdit>("passwordEdit")->setText(password);
+    QTest::mouseClick(child<QPushButton>("loginButton"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+
+    if (!clientExit.isEmpty())
+        qputenv("FAKE_FREERDP_EXIT", clientExit);
+    livePage()->runJavaScript(QStringLiteral("document.getElementById('%1').click();").arg(click));
+    if (box) {
+        QMessageBox *shown = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((shown = window->findChild<QMessageBox *>()), 20000);
+        // The box is answered first; the portal waits for it.
+        QVERIFY(liveView());
+        QTest::keyClick(shown, Qt::Key_Return);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(portalPages(window.data()).isEmpty(), 20000);
+    QVERIFY(child<QLineEdit>("userEdit")->text().isEmpty());
+    QVERIFY(child<QLineEdit>("passwordEdit")->text().isEmpty());
+    QCOMPARE(window->focusWidget(), child<QLineEdit>("userEdit"));
+    QCOMPARE(logText().count("Kiosk mode without a mandatory serviceIP"), 0);
+    // Nothing of the user was kept.
+    for (const QString &key : userSettingKeys(QStringLiteral("General")))
+        QVERIFY2(key != QLatin1String("user") && key != QLatin1String("password"), qPrintable(key));
 }
 
 void TestPortal::exitBringsLoginBack()

@@ -477,7 +477,7 @@ void TestRealFreeRdp::desktopEnds()
         if (process->inherits("FreeRdpClient") && process->state() == QProcess::Running)
             running = process;
     QVERIFY(running);
-    QVERIFY(WindowManager::askToClose(running->processId()));
+    QVERIFY(WindowManager::askToClose(qint64(running->processId())));
     QTRY_COMPARE_WITH_TIMEOUT(running->state(), QProcess::NotRunning, 10000);
     QCOMPARE(running->exitCode(), 0);
     QVERIFY(!shownBox());

@@ -98,7 +98,7 @@ public:
     }
 
     // Asks the visible top-level windows of process pid to close, as a
-    // window manager's close does (WM_DELETE_WINDOW); false when it has none.
+    // window manager's close does; false when it has none.
     static bool askToClose(qint64 pid)
     {
         QProcess search;
@@ -106,7 +106,17 @@ public:
             {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
                 QString::number(pid)});
         search.waitForFinished(5000);
-        const QList<QByteArray> ids = search.readAllStandardOutput().split('\n');
+        int asked = 0;
+        for (const QByteArray &id : search.readAllStandardOutput().split('\n')) {
+            if (!id.trimmed().isEmpty() && askToClose(WId(id.trimmed().toULong())))
+                ++asked;
+        }
+        return asked > 0;
+    }
+
+    // Sends window WM_DELETE_WINDOW, as a window manager's close does.
+    static bool askToClose(WId window)
+    {
         xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
         if (xcb_connection_has_error(connection)) {
             xcb_disconnect(connection);
@@ -119,24 +129,46 @@ public:
             free(reply);
             return value;
         };
-        int asked = 0;
-        for (const QByteArray &id : ids) {
-            if (id.trimmed().isEmpty())
-                continue;
-            xcb_client_message_event_t event {};
-            event.response_type = XCB_CLIENT_MESSAGE;
-            event.format = 32;
-            event.window = xcb_window_t(id.trimmed().toULong());
-            event.type = atom("WM_PROTOCOLS");
-            event.data.data32[0] = atom("WM_DELETE_WINDOW");
-            event.data.data32[1] = XCB_CURRENT_TIME;
-            xcb_send_event(
-                connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
-            ++asked;
-        }
+        xcb_client_message_event_t event {};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = xcb_window_t(window);
+        event.type = atom("WM_PROTOCOLS");
+        event.data.data32[0] = atom("WM_DELETE_WINDOW");
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(
+            connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
         xcb_flush(connection);
         xcb_disconnect(connection);
-        return asked > 0;
+        return true;
+    }
+
+    // Asks the window manager to close window, as its close button does
+    // (_NET_CLOSE_WINDOW); it then asks the window itself.
+    static bool closeThroughManager(WId window)
+    {
+        xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(connection)) {
+            xcb_disconnect(connection);
+            return false;
+        }
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection,
+            xcb_intern_atom(connection, 0, qstrlen("_NET_CLOSE_WINDOW"), "_NET_CLOSE_WINDOW"), nullptr);
+        xcb_client_message_event_t event {};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = xcb_window_t(window);
+        event.type = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(reply);
+        event.data.data32[0] = XCB_CURRENT_TIME;
+        event.data.data32[1] = 2; // from a pager or taskbar: a user's request
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        xcb_send_event(connection, 0, root,
+            XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+            reinterpret_cast<const char *>(&event));
+        xcb_flush(connection);
+        xcb_disconnect(connection);
+        return true;
     }
 
 private:
