@@ -709,6 +709,8 @@ void TestPortal::windowStaysWhereMoved()
     WindowManager manager;
     QVERIFY2(manager.start(), "openbox did not take the display");
     QVERIFY(open(server.address()));
+    // Placed by the manager, not where the window first showed.
+    QTRY_VERIFY(WindowManager::isFramed(window->winId()));
     const QRect placed = WindowManager::geometryOf(window->winId());
     QVERIFY(placed.isValid());
     const QRect seenPlaced = window->geometry();

@@ -87,6 +87,16 @@ public:
         return QRect(x, y, width, height);
     }
 
+    // True once the manager has put its frame around window.
+    static bool isFramed(WId window)
+    {
+        QProcess xprop;
+        xprop.start(QStringLiteral("xprop"),
+            {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_FRAME_EXTENTS")});
+        xprop.waitForFinished(5000);
+        return xprop.readAllStandardOutput().contains(" = ");
+    }
+
     // Moves a top-level window's frame as a user would, through the window
     // manager, and waits until it has moved.
     static bool move(WId window, const QPoint &to)
