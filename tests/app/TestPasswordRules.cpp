@@ -18,7 +18,7 @@ private slots:
     void keyringKeys();
 };
 
-// fixedOff: the administrator fixed recordpass at "0" (the box then shows it unticked).
+// fixed, fixedValue: the administrator fixed recordpass, at "1" or "0".
 void TestPasswordRules::placeOfALogin_data()
 {
     QTest::addColumn<bool>("remember");
