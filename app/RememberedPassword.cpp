@@ -33,7 +33,7 @@ void RememberedPassword::load(const QString &server)
         qInfo() << "A password the settings file held was removed: remembering passwords is off";
         return;
     case PasswordAtStart::MoveToKeyring:
-        emit loaded(user, inFile);
+        emit loaded(inFile);
         passwordStore->write(
             keyringKey(server, user), inFile, [this, inFile](const PasswordStore::Result &result) {
                 if (result.outcome == PasswordStore::Outcome::Done) {
@@ -50,11 +50,11 @@ void RememberedPassword::load(const QString &server)
         return;
     case PasswordAtStart::ReadKeyring:
         loading = true;
-        passwordStore->read(keyringKey(server, user), [this, user](const PasswordStore::Result &result) {
+        passwordStore->read(keyringKey(server, user), [this](const PasswordStore::Result &result) {
             if (result.outcome == PasswordStore::Outcome::NoKeyring)
                 keepInFile(QString(), result.reason);
             loading = false;
-            emit loaded(user, result.password);
+            emit loaded(result.password);
         });
         return;
     }

@@ -32,7 +32,7 @@ public:
     PasswordStore *keyring() const { return passwordStore; }
 
 signals:
-    void loaded(const QString &user, const QString &password);
+    void loaded(const QString &password);
     // A store, move or removal has reached where it goes; for whoever must
     // know that the keyring has finished.
     void settled();

@@ -90,7 +90,7 @@ void MainWindow::fillLoginForm()
         form.recordPassBox->setChecked(true);
         form.userEdit->setText(readSetting(Setting::user));
     }
-    connect(remembered, &RememberedPassword::loaded, this, [this](const QString &, const QString &password) {
+    connect(remembered, &RememberedPassword::loaded, this, [this](const QString &password) {
         // The form showed at once: what the user typed meanwhile stays.
         if (!form.userEdit->isModified() && !form.passwordEdit->isModified())
             form.passwordEdit->setText(password);
