@@ -66,18 +66,22 @@ void RememberedPassword::store(
     const QString previousUser = readSetting(Setting::user);
     const bool mayBeKept = keepingAllowed();
     writeSetting(Setting::user, remember ? user : QString());
-    writeSetting(Setting::password, QString());
 
     if (passwordPlace(remember, mayBeKept, true) == PasswordPlace::Nowhere || password.isEmpty()) {
+        writeSetting(Setting::password, QString());
         const auto removed = [this](const PasswordStore::Result &) { emit settled(); };
         if (!previousUser.isEmpty() && previousUser != user)
             passwordStore->remove(keyringKey(server, previousUser), [](const PasswordStore::Result &) {});
         passwordStore->remove(keyringKey(server, user), removed);
         return;
     }
+    // The file keeps what it held until the keyring has answered: a run that
+    // ends before loses nothing.
     passwordStore->write(
         keyringKey(server, user), password, [this, password](const PasswordStore::Result &result) {
-            if (result.outcome != PasswordStore::Outcome::Done)
+            if (result.outcome == PasswordStore::Outcome::Done)
+                writeSetting(Setting::password, QString());
+            else
                 keepInFile(password, result.reason);
             emit settled();
         });

@@ -26,7 +26,8 @@ public:
     bool isLoading() const { return loading; }
 
     // The login press: remember user and password for server, or forget them
-    // everywhere. The file never holds the password while the keyring is asked.
+    // everywhere. The file holds the password only when the keyring did not
+    // take it.
     void store(const QString &server, const QString &user, const QString &password, bool remember);
 
     PasswordStore *keyring() const { return passwordStore; }
