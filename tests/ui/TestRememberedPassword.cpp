@@ -6,6 +6,7 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/MessageRecorder.h"
 #include "support/PortalServer.h"
+#include "support/SilentSecretService.h"
 #include "support/TestHome.h"
 
 #include <QCheckBox>
@@ -21,6 +22,7 @@
 namespace {
 
 const QString secretService = QStringLiteral("org.freedesktop.secrets");
+const QString identityPath = QStringLiteral("/public/merolink-identify/is-me.do");
 
 // A session bus of the test's own that starts nothing by itself, so a
 // keyring is there only while the test runs one.
@@ -49,6 +51,7 @@ private slots:
     void loginKeepsItInTheKeyring();
     void olderFileMovesIntoTheKeyring();
     void withoutKeyringTheFileKeepsIt();
+    void keyringThatNeverAnswers();
 
 private:
     MainWindow *makeWindow();
@@ -212,7 +215,6 @@ void TestRememberedPassword::loginKeepsItInTheKeyring()
     QTRY_COMPARE(passwordEdit->text(), password);
 
     // An automatic logon waits for it: the press stores what the keyring gave.
-    const QString identityPath = QStringLiteral("/public/merolink-identify/is-me.do");
     const int checksBefore = server.requestsTo(identityPath).size();
     writeSetting(Setting::autologin, QStringLiteral("1"));
     makeWindow();
@@ -269,6 +271,36 @@ void TestRememberedPassword::withoutKeyringTheFileKeepsIt()
     QVERIFY(waitSettled());
     QCOMPARE(readSetting(Setting::password), QStringLiteral("file pw"));
     QCOMPARE(log.count(QtWarningMsg, QStringLiteral("No keyring answered")), 2);
+}
+
+void TestRememberedPassword::keyringThatNeverAnswers()
+{
+    QDBusConnection connection(QStringLiteral("test"));
+    SilentSecretService silent;
+    QVERIFY(connection.registerVirtualObject(
+        QStringLiteral("/org/freedesktop/secrets"), &silent, QDBusConnection::SubPath));
+    QVERIFY(connection.registerService(secretService));
+    MessageRecorder log;
+    writeSetting(Setting::recordpass, QStringLiteral("1"));
+    writeSetting(Setting::user, QStringLiteral("dave"));
+    writeSetting(Setting::autologin, QStringLiteral("1"));
+    const int checksBefore = server.requestsTo(identityPath).size();
+
+    // The automatic logon goes ahead once the keyring's time is up.
+    makeWindow();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        server.requestsTo(identityPath).size(), checksBefore + 1, 2 * PasswordStore::defaultTimeoutMs);
+    QVERIFY(silent.calls > 0);
+    QCOMPARE(log.count(QtWarningMsg, QStringLiteral("no answer within 5 s")), 1);
+
+    // A press whose keyring does not answer leaves the password in the file.
+    window->findChild<RememberedPassword *>()->keyring()->setTimeout(300);
+    login(QStringLiteral("dave"), QStringLiteral("late pw"), true);
+    QVERIFY(waitSettled());
+    QCOMPARE(readSetting(Setting::password), QStringLiteral("late pw"));
+
+    QVERIFY(connection.unregisterService(secretService));
+    connection.unregisterObject(QStringLiteral("/org/freedesktop/secrets"), QDBusConnection::UnregisterTree);
 }
 
 QTEST_MAIN(TestRememberedPassword)
