@@ -75,8 +75,10 @@ void RememberedPassword::store(
         passwordStore->remove(keyringKey(server, user), removed);
         return;
     }
-    // The file keeps what it held until the keyring has answered: a run that
-    // ends before loses nothing.
+    // The file keeps what it held for this user until the keyring has
+    // answered: a run that ends before loses nothing.
+    if (previousUser != user)
+        writeSetting(Setting::password, QString());
     passwordStore->write(
         keyringKey(server, user), password, [this, password](const PasswordStore::Result &result) {
             if (result.outcome == PasswordStore::Outcome::Done)
