@@ -12,6 +12,7 @@ common=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtwebengine5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev zlib1g-dev
     qt6-base-dev qt6-svg-dev qt6-webengine-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libqt6opengl6-dev
+    qtkeychain-qt5-dev qtkeychain-qt6-dev gnome-keyring libsecret-tools dbus-daemon
     xvfb xauth x11-utils x11-xserver-utils imagemagick xdotool libxcb1-dev openbox
     freerdp3-x11 freerdp3-shadow-x11
     binutils-mingw-w64-x86-64

@@ -11,6 +11,7 @@
 #include "PortalModule.h"
 #include "PortalView.h"
 #include "QProgressIndicator.h"
+#include "RememberedPassword.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +28,8 @@
 #include <QScreen>
 #include <QStackedLayout>
 
+#include <utility>
+
 namespace {
 
 bool englishSelected()
@@ -41,6 +44,7 @@ MainWindow::MainWindow(QWidget *parent)
     , ui(new Ui::MainWindow)
     , loginFlow(new LoginFlow(this))
     , desktopEnds(new DesktopEndBoxes(this))
+    , remembered(new RememberedPassword(this))
 {
     loadTranslators();
     ui->setupUi(this);
@@ -73,6 +77,8 @@ MainWindow::MainWindow(QWidget *parent)
         // would cover again at every start; the stored choice stays.
         if (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier)
             qInfo() << "Automatic logon skipped: Shift held at start";
+        else if (remembered->isLoading())
+            autoLogonWaiting = true;
         else
             on_Login();
     }
@@ -101,8 +107,15 @@ void MainWindow::fillLoginForm()
     if (readFlag(Setting::recordpass)) {
         form.recordPassBox->setChecked(true);
         form.userEdit->setText(readSetting(Setting::user));
-        form.passwordEdit->setText(readSetting(Setting::password));
     }
+    connect(remembered, &RememberedPassword::loaded, this, [this](const QString &password) {
+        // The form showed at once: what the user typed meanwhile stays.
+        if (!form.userEdit->isModified() && !form.passwordEdit->isModified())
+            form.passwordEdit->setText(password);
+        if (std::exchange(autoLogonWaiting, false))
+            on_Login();
+    });
+    remembered->load(urlDialog.serverAddress);
     form.languageBox->setCurrentIndex(readNumber(Setting::language));
     form.languageBox->setEnabled(!isSettingMandatory(Setting::language));
     form.focusFirstEmpty();
@@ -149,10 +162,11 @@ void MainWindow::on_config()
 
 void MainWindow::on_Login()
 {
+    autoLogonWaiting = false;
+    // A kiosk remembers no one: nothing of the user or the choices is written.
     if (!kiosk) {
         const bool remember = form.recordPassBox->isChecked();
-        writeSetting(Setting::user, remember ? form.userEdit->text() : QString());
-        writeSetting(Setting::password, remember ? form.passwordEdit->text() : QString());
+        remembered->store(urlDialog.serverAddress, form.userEdit->text(), form.passwordEdit->text(), remember);
         writeFlag(Setting::recordpass, remember);
         writeFlag(Setting::autologin, form.autoLoginBox->isChecked());
     }

@@ -14,6 +14,7 @@ class PortalView;
 class QNetworkReply;
 class QProgressIndicator;
 class QStackedLayout;
+class RememberedPassword;
 struct CertificateFinding;
 
 namespace Ui {
@@ -72,6 +73,9 @@ private:
     QWidget *portalWidget = nullptr;
     QStackedLayout *stackLayout = nullptr;
     QProgressIndicator *indicator = nullptr;
+    RememberedPassword *remembered = nullptr;
+    // The automatic logon waits for the keyring's answer.
+    bool autoLogonWaiting = false;
     // The window had the keyboard when the portal view came into it.
     bool activeWhenPortalShown = false;
 };

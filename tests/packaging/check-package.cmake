@@ -47,11 +47,12 @@ require("${info}" "\n Version: 2\\.1\\.0\n" "version")
 require("${info}" "\n Maintainer: [^\n]+<[^\n]+@[^\n]+>\n" "maintainer")
 require("${info}" "\n Description: [^\n]+\n  [^\n]+" "description")
 require("${info}" "\n Depends: ([^\n]*, )?freerdp3-x11 \\| freerdp2-x11[,\n]" "either FreeRDP")
-# The Qt libraries must be depended on by the names this release gives them
-# (Debian 13 renamed them for 64-bit time): asked from dpkg, not written here.
+# The Qt libraries and QtKeychain must be depended on by the names this
+# release gives them (Debian 13 renamed them for 64-bit time): asked from
+# dpkg, not written here.
 set(major ${QT_MAJOR})
 foreach(library libQt${major}WebEngineWidgets.so.${major} libQt${major}Widgets.so.${major} libQt${major}Network.so.${major}
-        libQt${major}Core.so.${major})
+        libQt${major}Core.so.${major} libqt${major}keychain.so.1)
     execute_process(COMMAND dpkg-query -S "*/${library}" OUTPUT_VARIABLE owner COMMAND_ERROR_IS_FATAL ANY)
     string(REGEX MATCH "^[^:,]+" dependency "${owner}")
     require("${info}" "\n Depends: ([^\n]*[ ,])?${dependency}[ ,(\n]" "dependency ${dependency} (${library})")
