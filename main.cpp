@@ -4,11 +4,14 @@
 #include "HighDpi.h"
 #include "LogWriter.h"
 #include "MainWindow.h"
+#include "PrivateFiles.h"
 #include "SharedGlContext.h"
+#include "SingleInstance.h"
 #include "Startup.h"
 
 #include <QApplication>
 #include <QLocale>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -47,6 +50,12 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // The Wayland app id, by which a dock finds the desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(VELMO_DESKTOP_ID));
+    // Before the log and the window: a second start only brings the first forward.
+    SingleInstance instance(
+        privateRuntimeFolder(QStandardPaths::writableLocation(QStandardPaths::TempLocation),
+            qEnvironmentVariable("XDG_RUNTIME_DIR")));
+    if (instance.start() == SingleInstance::Role::Second)
+        return 0;
     const QLocale locale;
     applyLanguageDefault(locale);
     installLogWriter();
@@ -58,5 +67,12 @@ int main(int argc, char *argv[])
     window.show();
     // The GL stack loads once the window is up, not before it.
     prepareSharedGlContextSoon(&window);
+    // Out of the taskbar, kept full screen or maximised, on top and focused.
+    QObject::connect(&instance, &SingleInstance::comeForward, &window, [&window] {
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
     return app.exec();
 }

@@ -6,6 +6,7 @@
 
 #ifndef Q_OS_WIN
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +20,13 @@ void narrowDescriptor(int fd)
     struct stat st;
     if (::fstat(fd, &st) == 0 && (st.st_mode & 077))
         ::fchmod(fd, st.st_mode & 0700);
+}
+
+bool makePrivateDirectory(const QString &path)
+{
+    if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    return isPrivateDirectory(path);
 }
 
 } // namespace
@@ -80,5 +88,41 @@ int openOwnerOnlyForAppend(const QString &path)
     if (fd >= 0)
         narrowDescriptor(fd);
     return fd;
+#endif
+}
+
+bool isPrivateDirectory(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return QFileInfo(path).isDir();
+#else
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+        && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+#endif
+}
+
+QString privateRuntimeFolder(const QString &tempDir, const QString &runtimeDir)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(runtimeDir)
+    return tempDir;
+#else
+    if (runtimeDir.startsWith(QLatin1Char('/')) && isPrivateDirectory(runtimeDir)) {
+        const QString folder = runtimeDir + QStringLiteral("/velmoclient");
+        if (makePrivateDirectory(folder))
+            return folder;
+    }
+    const QString uid = QString::number(::geteuid());
+    const QString folder = tempDir + QStringLiteral("/velmoclient-") + uid;
+    if (makePrivateDirectory(folder))
+        return folder;
+    // The name is taken by someone else's file, folder or link.
+    QByteArray pattern
+        = QFile::encodeName(tempDir + QStringLiteral("/velmoclient-") + uid + QStringLiteral("-XXXXXX"));
+    if (::mkdtemp(pattern.data()))
+        return QFile::decodeName(pattern);
+    // Never worse than before: the caller still has a folder to work in.
+    return tempDir;
 #endif
 }

@@ -24,3 +24,17 @@ bool narrowToOwner(const QString &path);
 // Opens path for appending, created with owner-only modes or narrowed to them.
 // Returns the descriptor (the caller closes it), or -1. On Windows: -1.
 int openOwnerOnlyForAppend(const QString &path);
+
+// A folder (not a link to one) of this user that nobody else may enter. On
+// Windows: any existing folder.
+bool isPrivateDirectory(const QString &path);
+
+// The account's own folder for this program's files of one session (a
+// desktop's connection file, the rendezvous of the running launcher):
+// "velmoclient" under runtimeDir when that is a private folder of this user,
+// else "velmoclient-<uid>" in tempDir; when that name is taken by anything
+// that is not this user's private folder (a planted file, folder or link,
+// which is never followed), a fresh folder with an unguessable name in
+// tempDir. Returns tempDir itself only when no folder can be made. On Windows
+// the temporary folder is per-user already and is returned as it is.
+QString privateRuntimeFolder(const QString &tempDir, const QString &runtimeDir);

@@ -1,5 +1,7 @@
 #include "PrivateDownloadFolder.h"
 
+#include "PrivateFiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -14,50 +16,9 @@
 #include <unistd.h>
 #endif
 
-#ifndef Q_OS_WIN
-namespace {
-
-// A directory (not a link to one) of this user that nobody else may enter.
-bool isPrivateDirectory(const QString &path)
-{
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
-        && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
-}
-
-bool makePrivateDirectory(const QString &path)
-{
-    if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
-        return false;
-    return isPrivateDirectory(path);
-}
-
-} // namespace
-#endif
-
 QString privateDownloadFolder(const QString &tempDir, const QString &runtimeDir)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(runtimeDir)
-    return tempDir;
-#else
-    if (runtimeDir.startsWith(QLatin1Char('/')) && isPrivateDirectory(runtimeDir)) {
-        const QString folder = runtimeDir + QStringLiteral("/velmoclient");
-        if (makePrivateDirectory(folder))
-            return folder;
-    }
-    const QString uid = QString::number(::geteuid());
-    const QString folder = tempDir + QStringLiteral("/velmoclient-") + uid;
-    if (makePrivateDirectory(folder))
-        return folder;
-    // The name is taken by someone else's file, folder or link.
-    QByteArray pattern
-        = QFile::encodeName(tempDir + QStringLiteral("/velmoclient-") + uid + QStringLiteral("-XXXXXX"));
-    if (::mkdtemp(pattern.data()))
-        return QFile::decodeName(pattern);
-    // Never worse than before: the download still happens.
-    return tempDir;
-#endif
+    return privateRuntimeFolder(tempDir, runtimeDir);
 }
 
 QString privateDownloadFolder()

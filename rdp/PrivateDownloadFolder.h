@@ -7,11 +7,9 @@
 // only this user can enter. On Windows the temporary directory is per-user
 // already and is used as it is.
 
-// The folder for tmp.rdp: "velmoclient" under runtimeDir when that is a private
-// folder of this user, else "velmoclient-<uid>" in tempDir; when that name is
-// taken by anything that is not this user's private folder (a planted file,
-// folder or link, which is never followed), a fresh folder with an unguessable
-// name in tempDir. Returns tempDir itself only when no folder can be made.
+// The folder for tmp.rdp: the account's private runtime folder
+// (privateRuntimeFolder in app/PrivateFiles.h), which the rendezvous of the
+// running launcher shares.
 QString privateDownloadFolder(const QString &tempDir, const QString &runtimeDir);
 
 // The same for this process's temporary directory and XDG_RUNTIME_DIR; the

@@ -31,6 +31,8 @@ endforeach()
 require("${contents}" " \\./usr/share/icons/hicolor/scalable/apps/velmoclient\\.svg\n" "scalable icon")
 require("${contents}" "-rwxr-xr-x [^\n]* \\./usr/lib/[^\n]*velmoclient/xfreerdp\n" "client wrapper")
 require("${contents}" " \\./usr/lib/[^\n]*velmoclient/Version\\.ini\n" "Version.ini")
+require("${contents}" "-rwxr-xr-x [^\n]* \\./usr/lib/[^\n]*velmoclient/velmoclient-kiosk-session\n" "kiosk session")
+require("${contents}" " \\./usr/share/xsessions/velmoclient-kiosk\\.desktop\n" "kiosk session entry")
 require("${contents}" " \\./usr/lib/[^\n]*velmoclient/libvelmo_portalview\\.so\n" "portal module")
 require("${contents}" " \\./usr/share/doc/velmoclient/copyright\n" "copyright file")
 require("${contents}" " \\./usr/share/doc/velmoclient/examples/ClientConfig\\.ini\n" "example system file")
@@ -97,11 +99,22 @@ endif()
 file(READ ${WORK_DIR}/root${run_dir}/Version.ini version_ini)
 require("${version_ini}" "\\[General\\]\nPublish_Date=[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]\n" "build date")
 
-execute_process(COMMAND desktop-file-validate ${entry} RESULT_VARIABLE result OUTPUT_VARIABLE output
-    ERROR_VARIABLE output)
-if(NOT result EQUAL 0 OR NOT output STREQUAL "")
-    message(FATAL_ERROR "desktop-file-validate:\n${output}")
-endif()
+# The kiosk session runs the launcher there too, through its restart script.
+set(session_entry ${WORK_DIR}/root/usr/share/xsessions/velmoclient-kiosk.desktop)
+file(READ ${session_entry} session)
+require("${session}" "\nExec=${run_dir}/velmoclient-kiosk-session\n" "kiosk session Exec= line")
+file(READ ${WORK_DIR}/root${run_dir}/velmoclient-kiosk-session session_script)
+require("${session_script}" "^#!/bin/sh\n" "kiosk session interpreter")
+require("${session_script}" "\nprogram=/usr/bin/VelmoClient\n" "kiosk session's program")
+require("${session_script}" "\ncd \"${run_dir}\" " "kiosk session's working folder")
+
+foreach(file ${entry} ${session_entry})
+    execute_process(COMMAND desktop-file-validate ${file} RESULT_VARIABLE result OUTPUT_VARIABLE output
+        ERROR_VARIABLE output)
+    if(NOT result EQUAL 0 OR NOT output STREQUAL "")
+        message(FATAL_ERROR "desktop-file-validate:\n${output}")
+    endif()
+endforeach()
 
 # Software centres list the launcher by its AppStream metadata.
 file(GLOB metainfo ${WORK_DIR}/root/usr/share/metainfo/*.metainfo.xml)

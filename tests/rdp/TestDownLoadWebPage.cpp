@@ -78,8 +78,8 @@ void TestDownLoadWebPage::initTestCase()
     // A user's ordinary umask, and no runtime folder: the shared temporary
     // directory is the hard case.
     ::umask(022);
-    qunsetenv("XDG_RUNTIME_DIR");
     home.reset(new TestHome);
+    qunsetenv("XDG_RUNTIME_DIR");
     privateDir = home->tempDir() + QStringLiteral("/velmoclient-%1").arg(::geteuid());
     fake.reset(new FakeClient);
     QVERIFY(fake->install(QStringLiteral("xfreerdp")));
