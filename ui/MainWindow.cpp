@@ -166,7 +166,8 @@ void MainWindow::on_Login()
     // A kiosk remembers no one: nothing of the user or the choices is written.
     if (!kiosk) {
         const bool remember = form.recordPassBox->isChecked();
-        remembered->store(urlDialog.serverAddress, form.userEdit->text(), form.passwordEdit->text(), remember);
+        remembered->store(
+            urlDialog.serverAddress, form.userEdit->text(), form.passwordEdit->text(), remember);
         writeFlag(Setting::recordpass, remember);
         writeFlag(Setting::autologin, form.autoLoginBox->isChecked());
     }
