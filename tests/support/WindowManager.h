@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRect>
@@ -34,10 +35,37 @@ public:
             if (m_process.state() != QProcess::Running)
                 return false;
             if (rootProperty("_NET_SUPPORTING_WM_CHECK").contains("window id"))
-                return true;
+                return framesWindows(QDeadlineTimer(10000 - waited.elapsed()));
             QThread::msleep(50);
         }
         return false;
+    }
+
+    // openbox names itself before it takes every window: one mapped in that
+    // moment stays unmapped. Ready once a window of its own gets a frame.
+    static bool framesWindows(QDeadlineTimer deadline)
+    {
+        xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(connection)) {
+            xcb_disconnect(connection);
+            return false;
+        }
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+        bool framed = false;
+        while (!framed && !deadline.hasExpired()) {
+            const xcb_window_t probe = xcb_generate_id(connection);
+            xcb_create_window(connection, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 10, 10, 0,
+                XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+            xcb_map_window(connection, probe);
+            xcb_flush(connection);
+            QDeadlineTimer tryOne(qMin<qint64>(2000, deadline.remainingTime()));
+            while (!(framed = isFramed(probe)) && !tryOne.hasExpired())
+                QThread::msleep(50);
+            xcb_destroy_window(connection, probe);
+            xcb_flush(connection);
+        }
+        xcb_disconnect(connection);
+        return framed;
     }
 
     ~WindowManager()
