@@ -477,8 +477,13 @@ void TestRealFreeRdp::desktopEnds()
         if (process->inherits("FreeRdpClient") && process->state() == QProcess::Running)
             running = process;
     QVERIFY(running);
-    QVERIFY(WindowManager::askToClose(qint64(running->processId())));
-    QTRY_COMPARE_WITH_TIMEOUT(running->state(), QProcess::NotRunning, 10000);
+    // Asked again until it ends: a loaded machine has seen the first request lost.
+    int asked = 0;
+    do {
+        QVERIFY(WindowManager::askToClose(qint64(running->processId())));
+    } while (!QTest::qWaitFor([running] { return running->state() == QProcess::NotRunning; }, 2000)
+        && ++asked < 5);
+    QCOMPARE(running->state(), QProcess::NotRunning);
     QCOMPARE(running->exitCode(), 0);
     QVERIFY(!shownBox());
 }
