@@ -95,27 +95,24 @@ void MainWindow::fillLoginForm()
         // A shared machine remembers no one.
         form.autoLoginBox->setEnabled(false);
         form.recordPassBox->setEnabled(false);
-        form.languageBox->setCurrentIndex(readNumber(Setting::language));
-        form.languageBox->setEnabled(!isSettingMandatory(Setting::language));
-        form.focusFirstEmpty();
-        return;
+    } else {
+        form.autoLoginBox->setChecked(readFlag(Setting::autologin));
+        form.autoLoginBox->setEnabled(!isSettingMandatory(Setting::autologin));
+        // A fixed "0" keeps the box unticked, so every login stores the password empty.
+        form.recordPassBox->setEnabled(!isSettingMandatory(Setting::recordpass));
+        if (readFlag(Setting::recordpass)) {
+            form.recordPassBox->setChecked(true);
+            form.userEdit->setText(readSetting(Setting::user));
+        }
+        connect(remembered, &RememberedPassword::loaded, this, [this](const QString &password) {
+            // The form showed at once: what the user typed meanwhile stays.
+            if (!form.userEdit->isModified() && !form.passwordEdit->isModified())
+                form.passwordEdit->setText(password);
+            if (std::exchange(autoLogonWaiting, false))
+                on_Login();
+        });
+        remembered->load(urlDialog.serverAddress);
     }
-    form.autoLoginBox->setChecked(readFlag(Setting::autologin));
-    form.autoLoginBox->setEnabled(!isSettingMandatory(Setting::autologin));
-    // A fixed "0" keeps the box unticked, so every login stores the password empty.
-    form.recordPassBox->setEnabled(!isSettingMandatory(Setting::recordpass));
-    if (readFlag(Setting::recordpass)) {
-        form.recordPassBox->setChecked(true);
-        form.userEdit->setText(readSetting(Setting::user));
-    }
-    connect(remembered, &RememberedPassword::loaded, this, [this](const QString &password) {
-        // The form showed at once: what the user typed meanwhile stays.
-        if (!form.userEdit->isModified() && !form.passwordEdit->isModified())
-            form.passwordEdit->setText(password);
-        if (std::exchange(autoLogonWaiting, false))
-            on_Login();
-    });
-    remembered->load(urlDialog.serverAddress);
     form.languageBox->setCurrentIndex(readNumber(Setting::language));
     form.languageBox->setEnabled(!isSettingMandatory(Setting::language));
     form.focusFirstEmpty();

@@ -10,7 +10,9 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 
 // A small window manager (openbox) on the test's X display for as long as
 // this lives, for what only happens under one: placement, frames, close
@@ -45,26 +47,22 @@ public:
     // moment stays unmapped. Ready once a window of its own gets a frame.
     static bool framesWindows(QDeadlineTimer deadline)
     {
-        xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(connection)) {
-            xcb_disconnect(connection);
+        Connection x;
+        if (!x.isValid())
             return false;
-        }
-        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
         bool framed = false;
         while (!framed && !deadline.hasExpired()) {
-            const xcb_window_t probe = xcb_generate_id(connection);
-            xcb_create_window(connection, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 10, 10, 0,
-                XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-            xcb_map_window(connection, probe);
-            xcb_flush(connection);
+            const xcb_window_t probe = xcb_generate_id(x.c);
+            xcb_create_window(x.c, XCB_COPY_FROM_PARENT, probe, x.screen()->root, 0, 0, 10, 10, 0,
+                XCB_WINDOW_CLASS_INPUT_OUTPUT, x.screen()->root_visual, 0, nullptr);
+            xcb_map_window(x.c, probe);
+            xcb_flush(x.c);
             QDeadlineTimer tryOne(qMin<qint64>(2000, deadline.remainingTime()));
             while (!(framed = isFramed(probe)) && !tryOne.hasExpired())
                 QThread::msleep(50);
-            xcb_destroy_window(connection, probe);
-            xcb_flush(connection);
+            xcb_destroy_window(x.c, probe);
+            xcb_flush(x.c);
         }
-        xcb_disconnect(connection);
         return framed;
     }
 
@@ -155,59 +153,56 @@ public:
     // Sends window WM_DELETE_WINDOW, as a window manager's close does.
     static bool askToClose(WId window)
     {
-        xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(connection)) {
-            xcb_disconnect(connection);
-            return false;
-        }
-        const auto atom = [connection](const char *name) {
-            xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-                connection, xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name), nullptr);
-            const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-            free(reply);
-            return value;
-        };
-        xcb_client_message_event_t event {};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = xcb_window_t(window);
-        event.type = atom("WM_PROTOCOLS");
-        event.data.data32[0] = atom("WM_DELETE_WINDOW");
-        event.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(
-            connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
-        xcb_flush(connection);
-        xcb_disconnect(connection);
-        return true;
+        Connection x;
+        return x.isValid()
+            && x.send(xcb_window_t(window), XCB_EVENT_MASK_NO_EVENT, xcb_window_t(window), "WM_PROTOCOLS",
+                {x.atom("WM_DELETE_WINDOW"), XCB_CURRENT_TIME});
     }
 
     // Asks the window manager to close window, as its close button does
     // (_NET_CLOSE_WINDOW); it then asks the window itself.
     static bool closeThroughManager(WId window)
     {
-        xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(connection)) {
-            xcb_disconnect(connection);
-            return false;
-        }
-        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection,
-            xcb_intern_atom(connection, 0, qstrlen("_NET_CLOSE_WINDOW"), "_NET_CLOSE_WINDOW"), nullptr);
-        xcb_client_message_event_t event {};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = xcb_window_t(window);
-        event.type = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        free(reply);
-        event.data.data32[0] = XCB_CURRENT_TIME;
-        event.data.data32[1] = 2; // from a pager or taskbar: a user's request
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-        xcb_send_event(connection, 0, root,
-            XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-            reinterpret_cast<const char *>(&event));
-        xcb_flush(connection);
-        xcb_disconnect(connection);
-        return true;
+        Connection x;
+        // 2: from a pager or taskbar, a user's request.
+        return x.isValid()
+            && x.send(x.screen()->root,
+                XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                xcb_window_t(window), "_NET_CLOSE_WINDOW", {XCB_CURRENT_TIME, 2});
     }
+
+private:
+    // The test's own connection to its display, for what Qt has no call for.
+    struct Connection
+    {
+        xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+
+        ~Connection() { xcb_disconnect(c); }
+        bool isValid() const { return !xcb_connection_has_error(c); }
+        const xcb_screen_t *screen() const { return xcb_setup_roots_iterator(xcb_get_setup(c)).data; }
+        xcb_atom_t atom(const char *name) const
+        {
+            xcb_intern_atom_reply_t *reply
+                = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(qstrlen(name)), name), nullptr);
+            const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+            free(reply);
+            return value;
+        }
+        // A client message of type about window, sent to destination.
+        bool send(xcb_window_t destination, uint32_t mask, xcb_window_t window, const char *type,
+            std::initializer_list<uint32_t> data) const
+        {
+            xcb_client_message_event_t event {};
+            event.response_type = XCB_CLIENT_MESSAGE;
+            event.format = 32;
+            event.window = window;
+            event.type = atom(type);
+            std::copy(data.begin(), data.end(), event.data.data32);
+            xcb_send_event(c, 0, destination, mask, reinterpret_cast<const char *>(&event));
+            xcb_flush(c);
+            return true;
+        }
+    };
 
 private:
     QProcess m_process;
