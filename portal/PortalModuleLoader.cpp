@@ -1,5 +1,6 @@
 #include "PortalModuleLoader.h"
 
+#include "LoginStep.h"
 #include "PortalModule.h"
 #include "SharedGlContext.h"
 
@@ -66,6 +67,7 @@ PortalModule *PortalModuleLoader::module()
     for (const QString &path : candidates) {
         if (!QFileInfo::exists(path))
             continue;
+        LoginStep step("module load");
         const QString failure = loadFrom(path, instance);
         if (!failure.isEmpty())
             qCritical().noquote() << "Portal module unusable:" << failure;

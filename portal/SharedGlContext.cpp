@@ -1,5 +1,7 @@
 #include "SharedGlContext.h"
 
+#include "LoginStep.h"
+
 #include <QObject>
 #include <QTimer>
 #include <QtGui/qtguiglobal.h>
@@ -29,6 +31,7 @@ void prepareSharedGlContext()
 #if QT_CONFIG(opengl)
     if (qt_gl_global_share_context())
         return;
+    LoginStep step("GL context");
     auto *context = new QOpenGLContext;
     context->setFormat(QSurfaceFormat::defaultFormat());
     // Kept even when it cannot be made, as Qt does: the web engine then

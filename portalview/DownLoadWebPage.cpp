@@ -3,6 +3,7 @@
 #include "FreeRdpClient.h"
 #include "FreeRdpLauncher.h"
 #include "FreeRdpProbe.h"
+#include "LoginStep.h"
 #include "OptionLines.h"
 #include "PortalOrigin.h"
 #include "PrivateDownloadFolder.h"
@@ -34,13 +35,19 @@ constexpr qint64 maxConnectionFileSize = 1024 * 1024;
 constexpr int maxConsoleMessageLength = 1000;
 constexpr int maxConsoleMessagesPerPage = 50;
 
+QWebEngineProfile *newProfile()
+{
+    LoginStep step("profile");
+    return new QWebEngineProfile;
+}
+
 } // namespace
 
 // A profile without a storage name lives in memory only. It is handed to the
 // page's base first and made the page's child here, so it goes after the page
 // has let go of it.
 DownLoadWebPage::DownLoadWebPage(QObject *parent)
-    : QWebEnginePage(new QWebEngineProfile, parent)
+    : QWebEnginePage(newProfile(), parent)
 {
     profile()->setParent(this);
     connect(profile(), &QWebEngineProfile::downloadRequested, this, &DownLoadWebPage::onDownloadRequested);

@@ -1,16 +1,33 @@
 #include "WebPortalView.h"
 
 #include "DownLoadWebPage.h"
+#include "LoginStep.h"
 
 #include <QCloseEvent>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
+namespace {
+
+QWebEngineView *newView(QWidget *parent)
+{
+    LoginStep step("view");
+    return new QWebEngineView(parent);
+}
+
+DownLoadWebPage *newPage(QWidget *view)
+{
+    LoginStep step("page");
+    return new DownLoadWebPage(view);
+}
+
+} // namespace
+
 WebPortalView::WebPortalView(QWidget *parent)
     : PortalView(parent)
-    , view(new QWebEngineView(this))
-    , page(new DownLoadWebPage(view))
+    , view(newView(this))
+    , page(newPage(view))
 {
     view->setPage(page);
     // The portal offers its own menus; the engine's would offer Back and Reload.

@@ -14,7 +14,7 @@ namespace PortalProbe {
 const QString user = QStringLiteral("bench");
 const QString password = QStringLiteral("bench-pw");
 
-void showWithCredentials(QWidget *window)
+void showWithCredentials(QWidget *window, const QString &password)
 {
     window->show();
     prepareSharedGlContextSoon(window);

@@ -12,8 +12,9 @@ extern const QString user;
 extern const QString password;
 
 // Shows the launcher's window as main.cpp does (the shared GL context comes
-// once it is up) and types the benchmark's user and password into the form.
-void showWithCredentials(QWidget *window);
+// once it is up) and fills the form with the benchmark's user and the given
+// password, without typing.
+void showWithCredentials(QWidget *window, const QString &password);
 
 // Runs the event loop until the window's busy indicator has come and gone
 // again, which is the window's own sign of the portal's first page load;

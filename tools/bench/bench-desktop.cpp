@@ -167,7 +167,7 @@ int runLauncher(const QString &portal, const QString &remoteDisplay, const QStri
 {
     writeSetting(QStringLiteral("serviceIP"), portal);
     MainWindow window;
-    PortalProbe::showWithCredentials(&window);
+    PortalProbe::showWithCredentials(&window, PortalProbe::password);
     window.findChild<QPushButton *>(QStringLiteral("loginButton"))->click();
     if (!PortalProbe::waitForFirstLoad(&window, 60000)) {
         std::fprintf(stderr, "bench-desktop: the portal did not load\n");

@@ -1,10 +1,16 @@
 // Login press to the portal's first page load, in one fresh process that
 // starts like the launcher and builds its real window.
-// Usage: bench-portal <portal address> [--trace]
+// Usage: bench-portal <portal address> [--typed] [--trace]
+// The password goes into the form without typing, which the launcher takes
+// as no sign of a login, or with --typed key by key, which it takes as one
+// and warms up; either way the press comes a second after the form shows.
 // Prints: ms=<ms> peak_kib=<KiB> helpers=<n> helpers_kib=<KiB>
+//   before_kib=<KiB> before_helpers_kib=<KiB> warm_ms=<ms or -> steps=<list>
+// before_* is resident memory just before the press (the process, and its
+// web-engine helpers); warm_ms the span of the steps done before the press;
+// steps each step's own time after the press, as "name:ms,...".
 // With --trace, every message the launcher logs is also written to the
-// standard error with the milliseconds since the login press: where the
-// span goes.
+// standard error with the milliseconds since the press.
 // It writes settings and a log: run it with XDG_CONFIG_HOME set to a scratch
 // folder.
 
@@ -12,6 +18,7 @@
 #include "ConfigStore.h"
 #include "HighDpi.h"
 #include "LogWriter.h"
+#include "LoginStepLog.h"
 #include "MainWindow.h"
 #include "PortalModuleLoader.h"
 #include "PortalProbe.h"
@@ -19,7 +26,8 @@
 #include "Startup.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 
@@ -29,15 +37,17 @@
 
 namespace {
 
-QElapsedTimer sinceLogin;
-
-void tracingHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+// As a user types: one key a tenth of a second.
+void typeInto(QLineEdit *edit, const QString &text)
 {
-    if (sinceLogin.isValid()) {
-        std::fprintf(
-            stderr, "+%6.1f ms %s\n", sinceLogin.nsecsElapsed() / 1e6, qPrintable(message.left(100)));
+    edit->setFocus();
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(edit, &press);
+        QApplication::sendEvent(edit, &release);
+        BenchLoop::idle(100);
     }
-    logMessageHandler(type, context, message);
 }
 
 } // namespace
@@ -48,22 +58,36 @@ int main(int argc, char *argv[])
     setHighDpiScaling();
     QApplication app(argc, argv);
     PortalModuleLoader::setLocationForTesting(QStringLiteral(PORTAL_MODULE_PATH));
-    const bool trace = argc == 3 && qstrcmp(argv[2], "--trace") == 0;
-    if (argc != 2 && !trace) {
-        std::fprintf(stderr, "usage: bench-portal <portal address> [--trace]\n");
+    QStringList options = QApplication::arguments().mid(2);
+    const bool trace = options.removeAll(QStringLiteral("--trace")) > 0;
+    const bool typed = options.removeAll(QStringLiteral("--typed")) > 0;
+    if (argc < 2 || !options.isEmpty()) {
+        std::fprintf(stderr, "usage: bench-portal <portal address> [--typed] [--trace]\n");
         return 2;
     }
     const QString portal = QString::fromLocal8Bit(argv[1]);
     const QLocale locale;
     applyLanguageDefault(locale);
-    qInstallMessageHandler(trace ? tracingHandler : logMessageHandler);
+    qInstallMessageHandler(logMessageHandler);
+    LoginStepLog::install(trace);
     writeSetting(QStringLiteral("serviceIP"), portal);
 
     MainWindow window;
-    PortalProbe::showWithCredentials(&window);
-    // The time a user takes to type.
-    BenchLoop::idle(1000);
+    LoginStepLog::mark();
+    PortalProbe::showWithCredentials(&window, typed ? QString() : PortalProbe::password);
+    // The time a user takes to type; the same second either way.
+    QElapsedTimer typing;
+    typing.start();
+    if (typed)
+        typeInto(window.findChild<QLineEdit *>(QStringLiteral("passwordEdit")), PortalProbe::password);
+    BenchLoop::idle(int(std::max<qint64>(0, 1000 - typing.elapsed())));
 
+    long helpersBeforeKiB = 0;
+    ProcessProbe::webEngineHelpers(getpid(), &helpersBeforeKiB);
+    const long beforeKiB = ProcessProbe::residentKiB(getpid());
+
+    LoginStepLog::mark();
+    QElapsedTimer sinceLogin;
     sinceLogin.start();
     window.findChild<QPushButton *>(QStringLiteral("loginButton"))->click();
     if (!PortalProbe::waitForFirstLoad(&window, 60000)) {
@@ -73,10 +97,13 @@ int main(int argc, char *argv[])
     const qint64 ms = sinceLogin.elapsed();
     if (trace)
         std::fprintf(
-            stderr, "+%6lld ms first load finished, busy indicator gone\n", static_cast<long long>(ms));
+            stderr, "%+8lld ms first load finished, busy indicator gone\n", static_cast<long long>(ms));
+    const QVector<LoginStepLog::Step> steps = LoginStepLog::steps();
 
     // Let the page settle so the memory figures include the loaded portal.
     BenchLoop::idle(1000);
+    std::printf("before_kib=%ld before_helpers_kib=%ld warm_ms=%s steps=%s ", beforeKiB, helpersBeforeKiB,
+        qPrintable(LoginStepLog::spanBefore(steps)), qPrintable(LoginStepLog::ownTimesAfter(steps)));
     ProcessProbe::printPortalFigures(ms);
     return 0;
 }

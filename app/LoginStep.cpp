@@ -1,0 +1,3 @@
+#include "LoginStep.h"
+
+Q_LOGGING_CATEGORY(loginSteps, "velmo.login.steps", QtInfoMsg)
