@@ -42,3 +42,18 @@ CertificateFinding examineServerCertificate(
         = judgeCertificate(certificateCheckMode(), systemTrusted, remembered, pinned, finding.presented);
     return finding;
 }
+
+CertificateFinding examineServerCertificate(
+    const QUrl &url, const QList<QSslCertificate> &chain, const std::function<bool()> &systemTrusts)
+{
+    const CertificateFinding untrusted = examineServerCertificate(url, chain, false);
+    if (examineServerCertificate(url, chain, true).verdict == untrusted.verdict)
+        return untrusted;
+    return examineServerCertificate(url, chain, systemTrusts());
+}
+
+bool systemVerdictMatters(const QUrl &url, const QList<QSslCertificate> &chain)
+{
+    return examineServerCertificate(url, chain, false).verdict
+        != examineServerCertificate(url, chain, true).verdict;
+}

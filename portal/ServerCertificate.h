@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "CertificateTrust.h"
 
 #include <QList>
@@ -35,3 +37,10 @@ bool isInCertificateScope(const QUrl &url, const QString &serverAddress, const Q
 // nothing: a verdict of AcceptAndRemember is for the caller to keep.
 CertificateFinding examineServerCertificate(
     const QUrl &url, const QList<QSslCertificate> &chain, bool systemTrusted);
+// The same, asking systemTrusts (which reads the whole store) only where its
+// answer changes the verdict: a pin, a remembered match, "any", or a first
+// use outside "strict" decide without it.
+CertificateFinding examineServerCertificate(
+    const QUrl &url, const QList<QSslCertificate> &chain, const std::function<bool()> &systemTrusts);
+// Whether the verdict on chain for url depends on the system's store.
+bool systemVerdictMatters(const QUrl &url, const QList<QSslCertificate> &chain);

@@ -54,6 +54,8 @@ private slots:
     void pinWarnings();
     void scope_data();
     void scope();
+    void storeAskedWhereItCounts_data();
+    void storeAskedWhereItCounts();
 };
 
 void TestCertificateRules::judge_data()
@@ -401,6 +403,62 @@ void TestCertificateRules::scope()
     QFETCH(QStringList, pins);
     QFETCH(bool, inScope);
     QCOMPARE(isInCertificateScope(QUrl(url), server, pins), inScope);
+}
+
+void TestCertificateRules::storeAskedWhereItCounts_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("remembered"); // "same", "other" or nothing
+    QTest::addColumn<bool>("storeTrusts");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<CertificateVerdict>("verdict");
+
+    const auto add = [](const char *name, const char *mode, const char *remembered, bool storeTrusts,
+                         bool asked, CertificateVerdict verdict) {
+        QTest::addRow("%s", name) << QString::fromLatin1(mode) << QString::fromLatin1(remembered)
+                                  << storeTrusts << asked << verdict;
+    };
+    add("first use", "remember", "", false, false, CertificateVerdict::AcceptAndRemember);
+    add("first use, trusted anyway", "remember", "", true, false, CertificateVerdict::AcceptAndRemember);
+    add("the one remembered", "remember", "same", false, false, CertificateVerdict::Accept);
+    add("changed, untrusted", "remember", "other", false, true, CertificateVerdict::Ask);
+    add("changed, trusted by the store", "remember", "other", true, true,
+        CertificateVerdict::AcceptAndRemember);
+    add("strict, unknown", "strict", "", false, true, CertificateVerdict::RefuseUnknown);
+    add("strict, trusted by the store", "strict", "", true, true, CertificateVerdict::AcceptAndRemember);
+    add("strict, the one remembered", "strict", "same", false, false, CertificateVerdict::Accept);
+    add("any", "any", "other", false, false, CertificateVerdict::Accept);
+}
+
+// Reading the system's store is slow: it is asked only where its answer
+// changes the verdict, and the verdict is the one it would be anyway.
+void TestCertificateRules::storeAskedWhereItCounts()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, remembered);
+    QFETCH(bool, storeTrusts);
+    QFETCH(bool, asked);
+    QFETCH(CertificateVerdict, verdict);
+    TestHome home;
+    QVERIFY(home.isValid());
+    const QList<QSslCertificate> chain
+        = QSslCertificate::fromPath(QStringLiteral(TEST_DATA_DIR "/test-cert.pem"));
+    QCOMPARE(chain.size(), 1);
+    const QUrl url(QStringLiteral("https://portal.example:8443/public/x.do"));
+    writeSetting(QStringLiteral("certificateCheck"), mode);
+    if (!remembered.isEmpty())
+        rememberFingerprint(QStringLiteral("portal.example:8443"),
+            remembered == QLatin1String("same") ? certificateFingerprint(chain.first()) : first);
+
+    int asks = 0;
+    const CertificateFinding finding = examineServerCertificate(url, chain, [&] {
+        ++asks;
+        return storeTrusts;
+    });
+    QCOMPARE(finding.verdict, verdict);
+    QCOMPARE(asks, asked ? 1 : 0);
+    QCOMPARE(systemVerdictMatters(url, chain), asked);
+    QCOMPARE(finding.verdict, examineServerCertificate(url, chain, storeTrusts).verdict);
 }
 
 QTEST_GUILESS_MAIN(TestCertificateRules)
