@@ -4,6 +4,7 @@
 #include "ControlData.h"
 #include "IdentityCheck.h"
 #include "LogWriter.h"
+#include "LoginStep.h"
 #include "PortalOrigin.h"
 #include "PortalSignIn.h"
 #include "PortalView.h"
@@ -17,6 +18,8 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 
+#include <utility>
+
 namespace {
 
 // The window shows these texts: they belong to its catalogue context.
@@ -24,6 +27,19 @@ QString windowText(const char *source)
 {
     return QCoreApplication::translate("MainWindow", source);
 }
+
+// Portal servers run on certificates of their own making: the socket takes
+// any, and the certificate rule judges it before the reply counts.
+QSslConfiguration identityTls()
+{
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return tls;
+}
+
+// Marks the check's own replies: a manager also finishes the reply of its
+// prepared connection.
+const char identityCheckProperty[] = "velmoIdentityCheck";
 
 } // namespace
 
@@ -45,32 +61,61 @@ QNetworkAccessManager *LoginFlow::sendIdentityCheck(const QString &address)
         qWarning().noquote() << "Plain HTTP to" << origin << ": the password is sent in clear";
     }
 
-    // Portal servers run on certificates of their own making: the socket takes
-    // any, and the certificate rule judges it before the reply counts.
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    const QUrl url(identityCheckUrl(address), QUrl::TolerantMode);
+    QNetworkAccessManager *manager = nullptr;
+    if (preparedManager && preparedOrigin == originOf(url))
+        manager = preparedManager;
+    else
+        delete preparedManager;
+    preparedManager = nullptr;
+    if (!manager) {
+        manager = new QNetworkAccessManager(this);
+        watchHandshakes(manager);
+    }
 
-    auto *manager = new QNetworkAccessManager(this);
     QNetworkRequest request;
-    request.setSslConfiguration(tls);
+    request.setSslConfiguration(identityTls());
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    request.setUrl(QUrl(identityCheckUrl(address), QUrl::TolerantMode));
+    request.setUrl(url);
     // The answer must come from the address asked: a 3xx is a refusal, not a
     // way to another server's yes. HTTP/1.1 only, as the portal servers speak.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    manager->get(request);
+    qCDebug(loginSteps, "begin identity check");
+    manager->get(request)->setProperty(identityCheckProperty, true);
     return manager;
+}
+
+void LoginFlow::prepareIdentityCheck(const QString &address)
+{
+    const QUrl url(identityCheckUrl(address), QUrl::TolerantMode);
+    if (isPlainHttp(address) || !url.isValid() || url.host().isEmpty())
+        return;
+    if (preparedManager && preparedOrigin == originOf(url))
+        return;
+    delete preparedManager;
+    preparedManager = new QNetworkAccessManager(this);
+    preparedOrigin = originOf(url);
+    watchHandshakes(preparedManager);
+    // As the check's request: HTTP/1.1, or the connection would not be the check's.
+    QSslConfiguration tls = identityTls();
+    tls.setAllowedNextProtocols({QSslConfiguration::NextProtocolHttp1_1});
+    preparedManager->connectToHostEncrypted(url.host(), quint16(url.port(443)), tls);
 }
 
 void LoginFlow::takeIdentityReply(QNetworkReply *reply)
 {
+    if (!reply->property(identityCheckProperty).toBool()) {
+        reply->deleteLater();
+        return;
+    }
     const QByteArray body = reply->readAll();
     // Each check has its own manager; both go once the answer is read.
     reply->deleteLater();
     if (reply->manager() && reply->manager()->parent() == this)
         reply->manager()->deleteLater();
 
+    qCDebug(loginSteps, "end identity check");
     qDebug() << QString::fromUtf8(body);
     // A yes from a server the user has not trusted would send the password
     // to it with the portal's sign-in.
@@ -81,8 +126,25 @@ void LoginFlow::takeIdentityReply(QNetworkReply *reply)
         return;
     }
     const QUrl url = reply->url();
-    settle(examineServerCertificate(url, chain, systemTrustsChain(chain, url.host())),
-        [this, body] { evaluateIdentity(body); });
+    CertificateFinding finding;
+    {
+        LoginStep step("certificate judgement");
+        finding = examineServerCertificate(url, chain, [&] { return chainTrust.trusts(chain, url.host()); });
+    }
+    settle(finding, [this, body] { evaluateIdentity(body); });
+}
+
+void LoginFlow::watchHandshakes(QNetworkAccessManager *manager)
+{
+    connect(manager, &QNetworkAccessManager::encrypted, this, [this](QNetworkReply *reply) {
+        const QList<QSslCertificate> chain = reply->sslConfiguration().peerCertificateChain();
+        const QUrl url = reply->url();
+        // A preparing connection's address has its own scheme; the rule looks at host and port.
+        QUrl server = url;
+        server.setScheme(QStringLiteral("https"));
+        if (systemVerdictMatters(server, chain))
+            chainTrust.start(chain, url.host());
+    });
 }
 
 void LoginFlow::evaluateIdentity(const QByteArray &body)
@@ -102,8 +164,8 @@ void LoginFlow::signIn(
     firstLoad = true;
     refusedCertificates.clear();
     connect(view, &PortalView::loadFinished, this, [this, view] {
-        if (view == portal)
-            firstLoad = false;
+        if (view == portal && std::exchange(firstLoad, false))
+            qCDebug(loginSteps, "end navigation");
     });
     // The engine may ask while the window takes the flow down.
     view->setCertificateCheck(
@@ -132,6 +194,7 @@ void LoginFlow::loadPortalPage(ControlData &controlData)
     qDebug() << QString(QStringLiteral("decryped serial id = ") + decodeSerialId(sid));
 
     const QString address = signInAddress(controlData, sid);
+    qCDebug(loginSteps, "begin navigation");
     portal->load(QUrl(address, QUrl::TolerantMode));
     if (hasScheme(controlData.serverAddress))
         qDebug() << "controlData.serverAddress=" << controlData.serverAddress;
@@ -141,6 +204,7 @@ void LoginFlow::loadPortalPage(ControlData &controlData)
 
 QString LoginFlow::getSerialId()
 {
+    LoginStep step("terminal identity");
     return terminalSerialId();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChainTrust.h"
 #include "ServerCertificate.h"
 
 #include <QObject>
@@ -31,6 +32,10 @@ public:
     // logged as a warning, and under strict certificate checking refused():
     // null then, and nothing is sent.
     QNetworkAccessManager *sendIdentityCheck(const QString &address);
+    // Where a login is likely: opens the identity check's TLS connection to
+    // the server at address, on the manager the next check to that server
+    // then takes. Nothing but the handshake is sent. Plain HTTP is left alone.
+    void prepareIdentityCheck(const QString &address);
     // Judges a reply: accepted(), refused(), trustNeeded() or nothing (a
     // refused certificate was already said).
     void takeIdentityReply(QNetworkReply *reply);
@@ -62,6 +67,8 @@ private:
     };
 
     void evaluateIdentity(const QByteArray &body);
+    // The store's verdict on the server's chain starts once it is encrypted.
+    void watchHandshakes(QNetworkAccessManager *manager);
     void loadPortalPage(ControlData &controlData);
     QString getSerialId();
     // The rule for the portal's loads, asked from inside the web engine: it
@@ -73,6 +80,10 @@ private:
     void settle(const CertificateFinding &finding, std::function<void()> then);
 
     QPointer<PortalView> portal;
+    // The manager prepareIdentityCheck connected, and to which origin.
+    QPointer<QNetworkAccessManager> preparedManager;
+    QString preparedOrigin;
+    ChainTrust chainTrust;
     // As configured, for the reach of the certificate rule.
     QString serverAddress;
     // Until the portal's first load has finished, a refused load is the sign-in.

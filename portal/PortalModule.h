@@ -12,7 +12,8 @@ class PortalModule
 public:
     virtual ~PortalModule() = default;
 
-    // A new view, owned by parent, with a fresh portal page in it.
+    // A new view with a fresh portal page in it, owned by parent, or by the
+    // caller when parent is null.
     virtual PortalView *createView(QWidget *parent) = 0;
 };
 

@@ -19,6 +19,8 @@ public:
     // is missing or broken; that is written to the log once, as a critical
     // message, and not tried again.
     PortalModule *module();
+    // True once module() has been asked, whatever it found.
+    bool isLoaded() const { return tried; }
 
     // Where the module is looked for, in this order: beside the program, then
     // where the package installs it.

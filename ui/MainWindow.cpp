@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -27,6 +28,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedLayout>
+#include <QTimer>
+#include <QWindow>
 
 #include <utility>
 
@@ -72,14 +75,22 @@ MainWindow::MainWindow(QWidget *parent)
     connect(loginFlow, &LoginFlow::signInRefused, this, &MainWindow::doExit);
     connect(loginFlow, &LoginFlow::loginAgain, this, &MainWindow::on_Login);
 
+    // Signs that a login press is near: typing in the password field, and
+    // the login button taken by the user (eventFilter).
+    connect(form.passwordEdit, &QLineEdit::textEdited, this, &MainWindow::warmUp);
+    form.loginButton->installEventFilter(this);
+    // A refused login opens no portal: the engine's processes go with the view.
+    connect(loginFlow, &LoginFlow::refused, this, &MainWindow::dropPreparedView);
+
     if (!kiosk && readFlag(Setting::autologin)) {
         // Shift at start is the way back to a form that the automatic logon
         // would cover again at every start; the stored choice stays.
         if (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier)
             qInfo() << "Automatic logon skipped: Shift held at start";
-        else if (remembered->isLoading())
+        else if (remembered->isLoading()) {
             autoLogonWaiting = true;
-        else
+            warmUp();
+        } else
             on_Login();
     }
 }
@@ -108,6 +119,8 @@ void MainWindow::fillLoginForm()
             // The form showed at once: what the user typed meanwhile stays.
             if (!form.userEdit->isModified() && !form.passwordEdit->isModified())
                 form.passwordEdit->setText(password);
+            if (!password.isEmpty())
+                warmUp();
             if (std::exchange(autoLogonWaiting, false))
                 on_Login();
         });
@@ -161,26 +174,77 @@ void MainWindow::on_Login()
 {
     autoLogonWaiting = false;
     // A kiosk remembers no one: nothing of the user or the choices is written.
-    if (!kiosk) {
-        const bool remember = form.recordPassBox->isChecked();
-        remembered->store(
-            urlDialog.serverAddress, form.userEdit->text(), form.passwordEdit->text(), remember);
-        writeFlag(Setting::recordpass, remember);
-        writeFlag(Setting::autologin, form.autoLoginBox->isChecked());
-    }
+    const auto storeForm
+        = [this, server = urlDialog.serverAddress, user = form.userEdit->text(),
+              password = form.passwordEdit->text(), remember = form.recordPassBox->isChecked(),
+              autoLogon = form.autoLoginBox->isChecked()] {
+              if (kiosk)
+                  return;
+              remembered->store(server, user, password, remember);
+              writeFlag(Setting::recordpass, remember);
+              writeFlag(Setting::autologin, autoLogon);
+          };
 
     const QString address = urlDialog.serverAddress;
-    if (address.isEmpty()) {
-        MessageBox::about(tr("错误"), tr("服务器地址不能为空"));
+    QNetworkAccessManager *manager = address.isEmpty() ? nullptr : loginFlow->sendIdentityCheck(address);
+    if (!manager) {
+        storeForm();
+        if (address.isEmpty())
+            MessageBox::about(tr("错误"), tr("服务器地址不能为空"));
         return;
     }
-    QNetworkAccessManager *manager = loginFlow->sendIdentityCheck(address);
-    if (!manager)
-        return;
     connect(manager, &QNetworkAccessManager::finished, this, &MainWindow::ResponseUrl);
-
-    // The web engine loads while the server answers, ready for a yes.
+    // The web engine loads while the server answers, ready for a yes; the
+    // settings are written after it, out of the way.
     portalModule.module();
+    prepareViewSoon();
+    QTimer::singleShot(0, this, storeForm);
+}
+
+void MainWindow::warmUp()
+{
+    if (portalView)
+        return;
+    loginFlow->prepareIdentityCheck(urlDialog.serverAddress);
+    prepareViewSoon();
+}
+
+void MainWindow::prepareViewSoon()
+{
+    if (preparedView || viewComing)
+        return;
+    viewComing = true;
+    // From the constructor too: the window shows first.
+    QTimer::singleShot(0, this, &MainWindow::prepareView);
+}
+
+void MainWindow::prepareView()
+{
+    // The form is drawn first. Each part in a turn of its own, so that keys
+    // typed meanwhile are taken between them.
+    if (preparedView || portalView || !isVisible()) {
+        viewComing = false;
+        return;
+    }
+    const QWindow *window = windowHandle();
+    if (!window || !window->isExposed()) {
+        QTimer::singleShot(20, this, &MainWindow::prepareView);
+        return;
+    }
+    if (!portalModule.isLoaded()) {
+        QTimer::singleShot(0, this, [this] {
+            portalModule.module();
+            QTimer::singleShot(0, this, &MainWindow::prepareView);
+        });
+        return;
+    }
+    viewComing = false;
+    PortalModule *module = portalModule.module();
+    if (!module)
+        return;
+    // A window of its own that never shows until the portal's layout takes
+    // it: made as the window's hidden child, the page then took no clicks.
+    preparedView.reset(module->createView(nullptr));
 }
 
 void MainWindow::ResponseUrl(QNetworkReply *reply)
@@ -200,6 +264,23 @@ void MainWindow::askTrust(const CertificateFinding &finding)
 
 // Portal view
 
+void MainWindow::dropPreparedView()
+{
+    preparedView.reset();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Focus the program moves there, as when the portal goes, is no sign.
+    if (watched == form.loginButton && event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason
+            || reason == Qt::ShortcutFocusReason)
+            warmUp();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::initWebView()
 {
     // A missing or broken module was logged when it was loaded; the window
@@ -215,7 +296,7 @@ void MainWindow::initWebView()
         portalView->deleteLater();
     }
 
-    portalView = module->createView(this);
+    portalView = preparedView ? preparedView.release() : module->createView(this);
     connect(portalView, SIGNAL(exitFromPage()), this, SLOT(doExit()));
     connect(portalView, &PortalView::loadFinished, this, &MainWindow::finishedWeb);
     connect(portalView, &PortalView::secretInUse, this, [](const QString &value) { maskInLog({value}); });

@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QTranslator>
 
+#include <memory>
+
 class DesktopEndBoxes;
 class KioskSession;
 class LoginFlow;
@@ -34,6 +36,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
@@ -47,6 +50,12 @@ private slots:
 private:
     void loadTranslators();
     void fillLoginForm();
+    // Where a login is likely: makes, between input events, what the press
+    // would otherwise wait for, up to a hidden portal view.
+    void warmUp();
+    void prepareViewSoon();
+    void prepareView();
+    void dropPreparedView();
     void initWebView();
     void removeBusyLayer();
     // The first page did not load: back to the form, and say so.
@@ -69,6 +78,9 @@ private:
     // Set in kiosk mode only: the launcher as a shared machine's whole session.
     KioskSession *kiosk = nullptr;
     PortalView *portalView = nullptr;
+    // Made by the warm-up for the next portal; it has loaded nothing yet.
+    std::unique_ptr<PortalView> preparedView;
+    bool viewComing = false;
     QWidget *overlayWidget = nullptr;
     QWidget *portalWidget = nullptr;
     QStackedLayout *stackLayout = nullptr;

@@ -76,6 +76,8 @@ private slots:
     void windowStaysWhereMoved();
     void signInPageKeepsThePassword();
     void sessionEndsWithThePortal();
+    void warmUpOnIntent_data();
+    void warmUpOnIntent();
 
 private:
     void login(const QString &address);
@@ -865,6 +867,82 @@ void TestPortal::sessionEndsWithThePortal()
     QVERIFY(!profile);
     QTRY_VERIFY_WITH_TIMEOUT(livePage(), 20000);
     QVERIFY(livePage()->profile()->isOffTheRecord());
+}
+
+void TestPortal::warmUpOnIntent_data()
+{
+    QTest::addColumn<QString>("intent"); // empty: none before the press
+
+    QTest::addRow("none") << QString();
+    QTest::addRow("typing the password") << "typing";
+    QTest::addRow("Tab to the login button") << "tab";
+    QTest::addRow("a remembered password") << "remembered";
+}
+
+// A likely login opens the identity check's connection and sends nothing on
+// it; the press then sends the same requests as without it, the check on
+// that connection.
+void TestPortal::warmUpOnIntent()
+{
+    QFETCH(QString, intent);
+    if (intent == QLatin1String("remembered")) {
+        writeSetting(QStringLiteral("recordpass"), QStringLiteral("1"));
+        writeSetting(QStringLiteral("user"), QStringLiteral("a b"));
+        writeSetting(QStringLiteral("password"), password);
+    }
+    const int handshakesBefore = server.handshakes();
+    const int connectionsBefore = server.connections();
+    // This window's requests: a page of the row before may still ask for its icon.
+    const auto requestsOfThisWindow = [&] {
+        QVector<HttpRequest> ours;
+        const QVector<HttpRequest> requests = server.requests();
+        for (const HttpRequest &request : requests) {
+            if (request.connection > connectionsBefore && request.path != QLatin1String("/favicon.ico"))
+                ours << request;
+        }
+        return ours;
+    };
+    QVERIFY(open(server.address()));
+    auto *passwordEdit = child<QLineEdit>("passwordEdit");
+    if (intent != QLatin1String("remembered"))
+        child<QLineEdit>("userEdit")->setText(QStringLiteral("a b"));
+    if (intent == QLatin1String("typing")) {
+        QTest::keyClicks(passwordEdit, password);
+    } else if (intent != QLatin1String("remembered")) {
+        passwordEdit->setText(password);
+    }
+    if (intent == QLatin1String("tab")) {
+        // Focus events come only to the active window.
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.data()));
+        passwordEdit->setFocus();
+        QTest::keyClick(passwordEdit, Qt::Key_Tab);
+        QCOMPARE(window->focusWidget(), child<QWidget>("loginButton"));
+    }
+    QCOMPARE(passwordEdit->text(), password);
+
+    int prepared = 0;
+    if (!intent.isEmpty()) {
+        QTRY_COMPARE_WITH_TIMEOUT(server.handshakes(), handshakesBefore + 1, 20000);
+        prepared = server.connections();
+        QVERIFY(requestsOfThisWindow().isEmpty());
+    }
+    const int connectionsAtPress = server.connections();
+    // Enter, which moves no focus.
+    QTest::keyClick(window->focusWidget(), Qt::Key_Return);
+
+    QTRY_VERIFY_WITH_TIMEOUT(liveView(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<QProgressIndicator *>(), 30000);
+    QStringList paths;
+    const QVector<HttpRequest> requests = requestsOfThisWindow();
+    for (const HttpRequest &request : requests)
+        paths << QString::fromLatin1(request.method) + QLatin1Char(' ') + request.path;
+    QCOMPARE(paths, QStringList({QStringLiteral("GET ") + identityPath, QStringLiteral("GET /")}));
+    const int checkConnection = server.requestsTo(identityPath).first().connection;
+    if (prepared)
+        QCOMPARE(checkConnection, prepared);
+    else
+        QVERIFY(checkConnection > connectionsAtPress);
 }
 
 QTEST_MAIN(TestPortal)

@@ -20,6 +20,8 @@ public:
     QByteArray rawQuery;
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
+    // The server's number for the connection it came on, from 1.
+    int connection = 0;
 
     // All values of that header joined by ", ", or an empty array.
     QByteArray header(const QByteArray &name) const;

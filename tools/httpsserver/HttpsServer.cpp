@@ -169,7 +169,10 @@ QUrl HttpsServer::url(const QString &pathAndQuery) const
 void HttpsServer::serve(QTcpSocket *socket)
 {
     ++m_openConnections;
+    const int number = ++m_connections;
     connect(socket, &QObject::destroyed, this, [this] { --m_openConnections; });
+    if (auto *tls = qobject_cast<QSslSocket *>(socket))
+        connect(tls, &QSslSocket::encrypted, this, [this] { ++m_handshakes; });
     connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QAbstractSocket::errorOccurred, socket, &QObject::deleteLater);
 
@@ -182,7 +185,7 @@ void HttpsServer::serve(QTcpSocket *socket)
     });
     exchange->deadline.start(m_requestTimeoutMsecs);
 
-    connect(socket, &QIODevice::readyRead, exchange, [this, socket, exchange] {
+    connect(socket, &QIODevice::readyRead, exchange, [this, socket, exchange, number] {
         if (exchange->answering) {
             socket->readAll(); // one request per connection; the rest is dropped
             return;
@@ -197,6 +200,7 @@ void HttpsServer::serve(QTcpSocket *socket)
             answer(socket, exchange, HttpResponse::plainText(status, "Refused\n"), true);
             return;
         }
+        request.connection = number;
         if (m_recording)
             m_requests.append(request);
         answer(socket, exchange, m_handler ? m_handler(request) : HttpResponse::notFound(),

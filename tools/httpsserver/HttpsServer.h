@@ -57,6 +57,10 @@ public:
     void setRecordingRequests(bool on) { m_recording = on; }
 
     int openConnections() const { return m_openConnections; }
+    // Connections accepted since start, the last one's number.
+    int connections() const { return m_connections; }
+    // TLS handshakes completed since start, whether a request followed or not.
+    int handshakes() const { return m_handshakes; }
 
 private:
     void serve(QTcpSocket *socket);
@@ -68,4 +72,6 @@ private:
     QVector<HttpRequest> m_requests;
     bool m_recording = true;
     int m_openConnections = 0;
+    int m_connections = 0;
+    int m_handshakes = 0;
 };
