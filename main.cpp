@@ -5,7 +5,6 @@
 #include "LogWriter.h"
 #include "MainWindow.h"
 #include "PrivateFiles.h"
-#include "SharedGlContext.h"
 #include "SingleInstance.h"
 #include "Startup.h"
 
@@ -65,8 +64,6 @@ int main(int argc, char *argv[])
 
     MainWindow window;
     window.show();
-    // The GL stack loads once the window is up, not before it.
-    prepareSharedGlContextSoon(&window);
     // Out of the taskbar, kept full screen or maximised, on top and focused.
     QObject::connect(&instance, &SingleInstance::comeForward, &window, [&window] {
         window.setWindowState(window.windowState() & ~Qt::WindowMinimized);

@@ -2,8 +2,6 @@
 
 #include "LoginStep.h"
 
-#include <QObject>
-#include <QTimer>
 #include <QtGui/qtguiglobal.h>
 
 #if QT_CONFIG(opengl)
@@ -39,14 +37,5 @@ void prepareSharedGlContext()
     context->create();
     qt_gl_set_global_share_context(context);
     qAddPostRoutine(dropSharedGlContext);
-#endif
-}
-
-void prepareSharedGlContextSoon(QObject *window)
-{
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    QTimer::singleShot(0, window, &prepareSharedGlContext);
-#else
-    Q_UNUSED(window)
 #endif
 }

@@ -2,7 +2,6 @@
 
 #include "BenchLoop.h"
 #include "QProgressIndicator.h"
-#include "SharedGlContext.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -17,7 +16,6 @@ const QString password = QStringLiteral("bench-pw");
 void showWithCredentials(QWidget *window, const QString &password)
 {
     window->show();
-    prepareSharedGlContextSoon(window);
     window->findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(user);
     window->findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(password);
 }
