@@ -124,7 +124,7 @@ void MainWindow::fillLoginForm()
             if (std::exchange(autoLogonWaiting, false))
                 on_Login();
         });
-        remembered->load(urlDialog.serverAddress);
+        remembered->load(serverAddress());
     }
     form.languageBox->setCurrentIndex(readNumber(Setting::language));
     form.languageBox->setEnabled(!isSettingMandatory(Setting::language));
@@ -144,7 +144,6 @@ void MainWindow::loadTranslators()
         QApplication::installTranslator(&englishTranslator);
     else
         QApplication::installTranslator(&chineseTranslator);
-    urlDialog.retranslate();
 }
 
 void MainWindow::languageIndexChanged(int index)
@@ -157,15 +156,25 @@ void MainWindow::languageIndexChanged(int index)
         QApplication::installTranslator(&chineseTranslator);
     }
     ui->retranslateUi(this);
-    urlDialog.retranslate();
+    if (urlDialog)
+        urlDialog->retranslate();
     form.retranslateUi(this);
     writeSetting(Setting::language, index == 1 ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void MainWindow::on_config()
 {
-    urlDialog.setModal(true);
-    urlDialog.show();
+    if (!urlDialog) {
+        urlDialog.reset(new UrlDialog);
+        urlDialog->retranslate();
+    }
+    urlDialog->setModal(true);
+    urlDialog->show();
+}
+
+QString MainWindow::serverAddress() const
+{
+    return urlDialog ? urlDialog->serverAddress : readSetting(Setting::serviceIP);
 }
 
 // Identity check
@@ -175,9 +184,8 @@ void MainWindow::on_Login()
     autoLogonWaiting = false;
     // A kiosk remembers no one: nothing of the user or the choices is written.
     const auto storeForm
-        = [this, server = urlDialog.serverAddress, user = form.userEdit->text(),
-              password = form.passwordEdit->text(), remember = form.recordPassBox->isChecked(),
-              autoLogon = form.autoLoginBox->isChecked()] {
+        = [this, server = serverAddress(), user = form.userEdit->text(), password = form.passwordEdit->text(),
+              remember = form.recordPassBox->isChecked(), autoLogon = form.autoLoginBox->isChecked()] {
               if (kiosk)
                   return;
               remembered->store(server, user, password, remember);
@@ -185,7 +193,7 @@ void MainWindow::on_Login()
               writeFlag(Setting::autologin, autoLogon);
           };
 
-    const QString address = urlDialog.serverAddress;
+    const QString address = serverAddress();
     QNetworkAccessManager *manager = address.isEmpty() ? nullptr : loginFlow->sendIdentityCheck(address);
     if (!manager) {
         storeForm();
@@ -205,7 +213,7 @@ void MainWindow::warmUp()
 {
     if (portalView)
         return;
-    loginFlow->prepareIdentityCheck(urlDialog.serverAddress);
+    loginFlow->prepareIdentityCheck(serverAddress());
     prepareViewSoon();
 }
 
@@ -353,7 +361,7 @@ void MainWindow::initWebView()
     setCentralWidget(portalWidget);
     setLoginFormReachable(false);
 
-    loginFlow->signIn(portalView, urlDialog.serverAddress, form.userEdit->text(), form.passwordEdit->text());
+    loginFlow->signIn(portalView, serverAddress(), form.userEdit->text(), form.passwordEdit->text());
 }
 
 void MainWindow::removeBusyLayer()

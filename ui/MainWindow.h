@@ -66,10 +66,14 @@ private:
     // Closes the portal and leaves an empty form for the next person.
     void leavePortalForNext();
     void askTrust(const CertificateFinding &finding);
+    // As the dialog holds it, or as stored while the dialog was never opened.
+    QString serverAddress() const;
 
     Ui::MainWindow *ui = nullptr;
     LoginForm form;
-    UrlDialog urlDialog;
+    // Made when first opened: its buttons' icons load the icon engine, which
+    // the form's start does not need.
+    std::unique_ptr<UrlDialog> urlDialog;
     QTranslator chineseTranslator;
     QTranslator englishTranslator;
     PortalModuleLoader portalModule;
