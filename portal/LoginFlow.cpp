@@ -97,6 +97,12 @@ void LoginFlow::prepareIdentityCheck(const QString &address)
     preparedManager = new QNetworkAccessManager(this);
     preparedOrigin = originOf(url);
     watchHandshakes(preparedManager);
+    // The preparing request ends with its handshake; until then a check would
+    // open a connection of its own beside it.
+    connect(preparedManager, &QNetworkAccessManager::finished, this, [](QNetworkReply *reply) {
+        if (!reply->property(identityCheckProperty).toBool())
+            reply->deleteLater();
+    });
     // As the check's request: HTTP/1.1, or the connection would not be the check's.
     QSslConfiguration tls = identityTls();
     tls.setAllowedNextProtocols({QSslConfiguration::NextProtocolHttp1_1});
