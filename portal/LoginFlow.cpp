@@ -62,16 +62,10 @@ QNetworkAccessManager *LoginFlow::sendIdentityCheck(const QString &address)
     }
 
     const QUrl url(identityCheckUrl(address), QUrl::TolerantMode);
-    QNetworkAccessManager *manager = nullptr;
-    if (preparedManager && preparedOrigin == originOf(url))
-        manager = preparedManager;
-    else
+    QNetworkAccessManager *manager = hasPreparedManager(url) ? preparedManager.data() : newManager();
+    if (manager != preparedManager)
         delete preparedManager;
     preparedManager = nullptr;
-    if (!manager) {
-        manager = new QNetworkAccessManager(this);
-        watchHandshakes(manager);
-    }
 
     QNetworkRequest request;
     request.setSslConfiguration(identityTls());
@@ -91,12 +85,11 @@ void LoginFlow::prepareIdentityCheck(const QString &address)
     const QUrl url(identityCheckUrl(address), QUrl::TolerantMode);
     if (isPlainHttp(address) || !url.isValid() || url.host().isEmpty())
         return;
-    if (preparedManager && preparedOrigin == originOf(url))
+    if (hasPreparedManager(url))
         return;
     delete preparedManager;
-    preparedManager = new QNetworkAccessManager(this);
+    preparedManager = newManager();
     preparedOrigin = originOf(url);
-    watchHandshakes(preparedManager);
     // The preparing request ends with its handshake; until then a check would
     // open a connection of its own beside it.
     connect(preparedManager, &QNetworkAccessManager::finished, this, [](QNetworkReply *reply) {
@@ -140,8 +133,14 @@ void LoginFlow::takeIdentityReply(QNetworkReply *reply)
     settle(finding, [this, body] { evaluateIdentity(body); });
 }
 
-void LoginFlow::watchHandshakes(QNetworkAccessManager *manager)
+bool LoginFlow::hasPreparedManager(const QUrl &url) const
 {
+    return preparedManager && preparedOrigin == originOf(url);
+}
+
+QNetworkAccessManager *LoginFlow::newManager()
+{
+    auto *manager = new QNetworkAccessManager(this);
     connect(manager, &QNetworkAccessManager::encrypted, this, [this](QNetworkReply *reply) {
         const QList<QSslCertificate> chain = reply->sslConfiguration().peerCertificateChain();
         const QUrl url = reply->url();
@@ -151,6 +150,7 @@ void LoginFlow::watchHandshakes(QNetworkAccessManager *manager)
         if (systemVerdictMatters(server, chain))
             chainTrust.start(chain, url.host());
     });
+    return manager;
 }
 
 void LoginFlow::evaluateIdentity(const QByteArray &body)

@@ -67,8 +67,10 @@ private:
     };
 
     void evaluateIdentity(const QByteArray &body);
-    // The store's verdict on the server's chain starts once it is encrypted.
-    void watchHandshakes(QNetworkAccessManager *manager);
+    // A manager of this flow's on which the store's verdict on the server's
+    // chain starts once the connection is encrypted.
+    QNetworkAccessManager *newManager();
+    bool hasPreparedManager(const QUrl &url) const;
     void loadPortalPage(ControlData &controlData);
     QString getSerialId();
     // The rule for the portal's loads, asked from inside the web engine: it

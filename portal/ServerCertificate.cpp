@@ -46,10 +46,7 @@ CertificateFinding examineServerCertificate(
 CertificateFinding examineServerCertificate(
     const QUrl &url, const QList<QSslCertificate> &chain, const std::function<bool()> &systemTrusts)
 {
-    const CertificateFinding untrusted = examineServerCertificate(url, chain, false);
-    if (examineServerCertificate(url, chain, true).verdict == untrusted.verdict)
-        return untrusted;
-    return examineServerCertificate(url, chain, systemTrusts());
+    return examineServerCertificate(url, chain, systemVerdictMatters(url, chain) && systemTrusts());
 }
 
 bool systemVerdictMatters(const QUrl &url, const QList<QSslCertificate> &chain)
